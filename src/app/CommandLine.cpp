@@ -1,0 +1,62 @@
+#include "app/CommandLine.h"
+
+#include "platform/Version.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+#include <cstdio>
+
+namespace app {
+
+ParseResult parseCommandLine(const QStringList& arguments)
+{
+    ParseResult result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Straatwijs harvests Dutch postcode data: it takes open requests from the table "
+        "Requests, walks the postcode site's result pages and appends every result row to "
+        "the table Straatwijs.\n\n"
+        "Exit status: 0 done, 1 failure, 2 usage error, 3 the site blocked searching."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window: every message goes to stdout as one line, "
+                       "message boxes to stderr with their default answer."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(headless);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << "\nTry 'straatwijs --help'." << Qt::endl;
+        result.done = true;
+        result.status = ExitUsage;
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "Unexpected argument: " << parser.positionalArguments().first()
+            << "\nTry 'straatwijs --help'." << Qt::endl;
+        result.done = true;
+        result.status = ExitUsage;
+        return result;
+    }
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        result.done = true;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        out << platform::version::ProgramTitle << ' ' << platform::version::Major << '.'
+            << platform::version::Minor << '.' << platform::version::Revision << Qt::endl;
+        result.done = true;
+        return result;
+    }
+    result.options.headless = parser.isSet(headless);
+    return result;
+}
+
+} // namespace app

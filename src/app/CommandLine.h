@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace app {
+
+// Exit statuses that users' scripts rely on.
+enum ExitStatus { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitBlocked = 3 };
+
+struct Options
+{
+    bool headless = false;
+};
+
+// Parses the command line. On --help or --version prints and sets `done`
+// with status 0; on a usage error prints the reason to stderr and sets `done`
+// with status 2.
+struct ParseResult
+{
+    Options options;
+    bool done = false;
+    int status = ExitOk;
+};
+
+ParseResult parseCommandLine(const QStringList& arguments);
+
+} // namespace app

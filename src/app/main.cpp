@@ -1,0 +1,48 @@
+#include "app/CommandLine.h"
+#include "messages/MessageLog.h"
+#include "platform/Version.h"
+#include "shell/Shell.h"
+#include "shell/ui/MDIStraatwijs.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+QStringList argumentList(int argc, char** argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+int runHeadless(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
+    platform::Env env = platform::systemEnv();
+    messages::MessageLog log(*env.prompts);
+    QTextStream out(stdout);
+    log.setEcho([&out](const QString& text) {
+        out << text;
+        out.flush();
+    });
+    shell::Shell shell(env, log);
+    shell.load();
+    return app::ExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const app::ParseResult parsed = app::parseCommandLine(argumentList(argc, argv));
+    if (parsed.done)
+        return parsed.status;
+    if (parsed.options.headless)
+        return runHeadless(argc, argv);
+    return shell::ui::runWindow(argc, argv);
+}

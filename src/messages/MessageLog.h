@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/MessageSink.h"
+#include "platform/Prompts.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace messages {
+
+// The running message log behind the message window: the text and its
+// bounded growth, the message-box variants and the log-file copy. Widget
+// free; the window mirrors it through the signals, a headless run echoes
+// every message to a stream.
+class MessageLog : public QObject, public platform::MessageSink
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxLength = 128000;
+    static constexpr int TrimFrom = 32000; // 1-based position of the trim's search start
+
+    explicit MessageLog(platform::Prompts& prompts, QObject* parent = nullptr);
+
+    void AddMelding(const QString& MeldTxt, int Fase = 0, bool Startpunt = false,
+                    quint32 Kleur = 0) override;
+    // Logs the message (with the title on a line above it when given) and,
+    // when MsgBoxMelding, shows it in a message box of style SoortBox.
+    void AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTxt2 = {}, int SoortBox = 0,
+                          bool Startpunt = false, quint32 Kleur = 0, bool MsgBoxMelding = false);
+    // Logs the message and asks it as a yes/no question; returns 6 or 7.
+    qint32 AddMsgBoxMeldingJN(const QString& MeldTxt1, const QString& MeldTxt2 = {},
+                              int SoortBox = 0, bool Startpunt = false, quint32 Kleur = 0);
+    void ClearAlg();
+    void PrintAlg() {}
+
+    const QString& text() const { return m_text; }
+
+    // Headless runs: every message is written to this function as it is
+    // logged (with "\n" unless Fase 8).
+    void setEcho(std::function<void(const QString&)> echo) { m_echo = std::move(echo); }
+
+    // Log file copy: while LogFileNumber > 0 and bit 1 of
+    // LogFileCommandMode is set, every message goes to the writer as one
+    // line. A writer that throws stops the message there.
+    qint16 LogFileNumber = 0;
+    qint16 LogFileCommandMode = 0;
+    void setLogWriter(std::function<void(qint16 fileNumber, const QString& line)> writer)
+    {
+        m_logWriter = std::move(writer);
+    }
+
+signals:
+    // The view mirrors the text: removal of a prefix, insertion at the start
+    // or the end, clearing.
+    void prefixRemoved(const QString& removed);
+    void textInserted(bool atStart, const QString& text, quint32 colour);
+    void cleared();
+
+private:
+    void insert(bool atStart, const QString& text, quint32 colour);
+    void letEventsRun();
+
+    platform::Prompts& m_prompts;
+    QString m_text;
+    std::function<void(const QString&)> m_echo;
+    std::function<void(qint16, const QString&)> m_logWriter;
+};
+
+} // namespace messages

@@ -1,0 +1,1 @@
+#include "messages/ui/Alg.h"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/MsgWaitObj.h"
+#include "platform/Prompts.h"
+#include "platform/Random.h"
+#include "platform/Settings.h"
+
+class QNetworkAccessManager;
+
+namespace platform {
+
+// Everything the program's logic asks of the outside world, in one place.
+// The pointers are not owned; systemEnv() gives the real ones. Tests build
+// their own Env from systemEnv() and replace what they need to control.
+struct Env
+{
+    TickClock* tick = nullptr;
+    DayClock* day = nullptr;
+    Wait* wait = nullptr;
+    RandomSource* random = nullptr;
+    SettingsStore* settings = nullptr;
+    Prompts* prompts = nullptr;
+    QNetworkAccessManager* network = nullptr;
+};
+
+// The real environment: system clocks, MsgWaitObj on the Qt event loop, an
+// unseeded random sequence, the INI settings store, console prompts and a
+// network access manager. Needs a QCoreApplication; lives until exit.
+// Callers with a display replace `prompts` with widget prompts.
+Env systemEnv();
+
+} // namespace platform

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace platform {
+
+// Message box style numbers and answers of the platform.
+namespace box {
+enum Buttons { OKOnly = 0, OKCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5 };
+enum Icons { Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
+enum DefaultButton { DefaultButton1 = 0, DefaultButton2 = 256, DefaultButton3 = 512 };
+enum Answer { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+// The answers of a style's buttons, left to right.
+QList<int> answersOf(int style);
+// The answer of the style's default button.
+int defaultAnswer(int style);
+} // namespace box
+
+// The user's prompts: modal message boxes and the input box.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+    // Shows Prompt with the style's buttons and icon; returns the answer.
+    virtual int MsgBox(const QString& Prompt, int Buttons = box::OKOnly, const QString& Title = {}) = 0;
+    // Asks for a text; nullopt when the user cancelled.
+    virtual std::optional<QString> InputBox(const QString& Prompt, const QString& Title = {},
+                                            const QString& Default = {}) = 0;
+};
+
+// For runs without a display: message boxes go to stderr and take their
+// default answer; the input box takes its default text.
+class ConsolePrompts : public Prompts
+{
+public:
+    int MsgBox(const QString& Prompt, int Buttons, const QString& Title) override;
+    std::optional<QString> InputBox(const QString& Prompt, const QString& Title,
+                                    const QString& Default) override;
+};
+
+// For tests: answers given in advance, in order; once they run out, the
+// default answers. Every prompt shown is recorded.
+class ScriptedPrompts : public Prompts
+{
+public:
+    struct Shown
+    {
+        QString prompt;
+        int style;
+        QString title;
+    };
+
+    void answerBox(int answer) { m_boxAnswers.append(answer); }
+    void answerInput(std::optional<QString> text) { m_inputAnswers.append(std::move(text)); }
+    const QList<Shown>& shown() const { return m_shown; }
+
+    int MsgBox(const QString& Prompt, int Buttons, const QString& Title) override;
+    std::optional<QString> InputBox(const QString& Prompt, const QString& Title,
+                                    const QString& Default) override;
+
+private:
+    QList<int> m_boxAnswers;
+    QList<std::optional<QString>> m_inputAnswers;
+    QList<Shown> m_shown;
+};
+
+} // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace platform {
+
+// The one run-time error of the program: a failure that ends the routine and
+// travels up to the command that started the work. Numbers follow the
+// platform's run-time error numbers the program reasons with.
+class RunError : public std::exception
+{
+public:
+    enum Number {
+        InvalidProcedureCall = 5,
+        TypeMismatch = 13,
+        BadFileNameOrNumber = 52,
+        FileNotFound = 53,
+        FileAlreadyOpen = 55,
+        DiskFull = 61,
+        PermissionDenied = 70,
+        PathFileAccessError = 75,
+        PathNotFound = 76,
+        DatabaseError = 3146,
+        MxQueryError = 20000,
+    };
+
+    RunError(int number, QString description, QString source = {});
+
+    int number() const { return m_number; }
+    const QString& description() const { return m_description; }
+    const QString& source() const { return m_source; }
+    // "Error <n>: <description>" (with " (<source>)" when a source is known).
+    QString text() const;
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+    // Maps an errno value onto the run-time error numbers above.
+    static RunError fromErrno(int err, const QString& source, const QString& path = {});
+
+private:
+    int m_number;
+    QString m_description;
+    QString m_source;
+    std::string m_what;
+};
+
+// Runs one step of a routine that skips failing steps and goes on.
+// Returns true when the step ran without a RunError.
+template <typename Step> bool skipOnError(Step&& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const RunError&) {
+        return false;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#include "platform/Twips.h"
+
+#include "platform/Convert.h"
+
+#include <cmath>
+
+namespace platform {
+
+int twipsToPixels(double twips, double logicalDpi)
+{
+    return int(std::lround(twips * logicalDpi / 1440.0));
+}
+
+double pixelsToTwips(int pixels, double logicalDpi)
+{
+    return std::round(pixels * 1440.0 / logicalDpi);
+}
+
+Dock dockGeometry(const QVariant& RequestedHeight, double S)
+{
+    Dock d{S * 0.5, S * 0.5};
+    if (RequestedHeight.typeId() == QMetaType::QString) {
+        const QString text = RequestedHeight.toString();
+        if (text.contains(QLatin1Char('%'))) {
+            const double p = Val(text);
+            d.top = S * ((100.0 - p) / 100.0);
+            d.height = S * (p / 100.0);
+        }
+    } else {
+        const double h = RequestedHeight.toDouble();
+        d.top = S - h;
+        d.height = h;
+    }
+    d.top = std::floor(float(d.top));
+    d.height = std::floor(float(d.height));
+    return d;
+}
+
+} // namespace platform

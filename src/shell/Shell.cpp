@@ -1,0 +1,81 @@
+#include "shell/Shell.h"
+
+#include "platform/Convert.h"
+#include "platform/HostIdentity.h"
+#include "platform/Version.h"
+
+namespace shell {
+
+using platform::numberText;
+
+namespace {
+const QString Title = QString::fromLatin1(platform::version::ProgramTitle);
+const QString Main = QStringLiteral("Main");
+} // namespace
+
+Placement defaultPlacement(double screenWidth, double screenHeight)
+{
+    const float w = float(screenWidth);
+    const float h = float(screenHeight);
+    Placement p;
+    p.height = h * 4.0f / 5.0f;
+    p.width = w * 4.0f / 5.0f;
+    p.left = (w - w * 4.0f / 5.0f) / 2.0f;
+    p.top = (h - h * 4.0f / 5.0f) / 2.0f;
+    return p;
+}
+
+Placement storedPlacement(platform::SettingsStore& store, const Placement& d)
+{
+    auto read = [&store](const char* key, double def) {
+        return platform::Val(platform::GetSettingValue(store, Title, Main, QString::fromLatin1(key),
+                                                        numberText(def))
+                                 .toString());
+    };
+    Placement p;
+    p.height = read("WindowHeight", d.height);
+    p.width = read("WindowWidth", d.width);
+    p.top = read("WindowTop", d.top);
+    p.left = read("WindowLeft", d.left);
+    return p;
+}
+
+void savePlacement(platform::SettingsStore& store, const Placement& p)
+{
+    store.SaveSetting(Title, Main, QStringLiteral("WindowTop"), numberText(float(p.top)));
+    store.SaveSetting(Title, Main, QStringLiteral("WindowLeft"), numberText(float(p.left)));
+    store.SaveSetting(Title, Main, QStringLiteral("WindowWidth"), numberText(float(p.width)));
+    store.SaveSetting(Title, Main, QStringLiteral("WindowHeight"), numberText(float(p.height)));
+}
+
+QString caption()
+{
+    using namespace platform::version;
+    const QString version = QStringLiteral("%1.%2.%3").arg(Major).arg(Minor).arg(Revision);
+    return Title + QStringLiteral(", Versie: ") + version + QLatin1Char(' ') +
+           QString::fromLatin1(LegalCopyright);
+}
+
+Shell::Shell(platform::Env env, messages::MessageLog& log) : m_env(env), m_log(log) {}
+
+void Shell::load()
+{
+    Server = defaults::Server;
+    UID = defaults::UID;
+    PWD = defaults::PWD;
+    Database = defaults::Database;
+    Url = defaults::Url;
+    m_autostart = platform::booleanValue(platform::GetSettingValue(
+        *m_env.settings, Title, QStringLiteral("Application"), QStringLiteral("Autostart"), false));
+    IpAddress = platform::GetMachineIpAddress();
+    m_log.AddMelding(QStringLiteral("IP-address = ") + IpAddress);
+}
+
+void Shell::toggleAutostart()
+{
+    m_autostart = !m_autostart;
+    m_env.settings->SaveSetting(Title, QStringLiteral("Application"), QStringLiteral("Autostart"),
+                                platform::booleanText(m_autostart));
+}
+
+} // namespace shell

@@ -1,0 +1,118 @@
+#include "messages/MessageLog.h"
+
+#include <gtest/gtest.h>
+
+using messages::MessageLog;
+
+namespace {
+struct Mirror
+{
+    explicit Mirror(MessageLog& log)
+    {
+        QObject::connect(&log, &MessageLog::textInserted,
+                         [this](bool atStart, const QString& t, quint32 c) {
+                             text = atStart ? t + text : text + t;
+                             colours.append(c);
+                         });
+        QObject::connect(&log, &MessageLog::prefixRemoved,
+                         [this](const QString& removed) { text.remove(0, removed.size()); });
+        QObject::connect(&log, &MessageLog::cleared, [this] { text.clear(); });
+    }
+    QString text;
+    QList<quint32> colours;
+};
+} // namespace
+
+TEST(MessageLog, LinesPhaseEightAndStartpunt)
+{
+    platform::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    Mirror mirror(log);
+    QString echoed;
+    log.setEcho([&](const QString& t) { echoed += t; });
+
+    log.AddMelding("URL = ", 8);
+    log.AddMelding("http://x");
+    log.AddMelding("top", 0, true, 0xFF);
+    EXPECT_EQ(log.text(), "top\r\nURL = http://x\r\n");
+    EXPECT_EQ(mirror.text, log.text());
+    EXPECT_EQ(mirror.colours.last(), 0xFFu);
+    EXPECT_EQ(echoed, "URL = http://x\ntop\n");
+
+    log.ClearAlg();
+    EXPECT_TRUE(log.text().isEmpty());
+    EXPECT_TRUE(mirror.text.isEmpty());
+}
+
+TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
+{
+    platform::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    Mirror mirror(log);
+
+    // One character over the limit; the first line feed at or after position
+    // 32000 (1-based) stands ten characters further on, at 32010.
+    QString big(MessageLog::MaxLength + 1, QLatin1Char('x'));
+    big[32010 - 1] = QLatin1Char('\n');
+    log.AddMelding(big, 8);
+    log.AddMelding("next");
+    EXPECT_EQ(log.text(), ">\r\n" + big.mid(32010) + "next\r\n");
+    EXPECT_EQ(mirror.text, log.text());
+
+    // No line feed after position 32000: nothing removed, one more ">" line.
+    log.ClearAlg();
+    QString noLf(MessageLog::MaxLength + 5, QLatin1Char('y'));
+    noLf[100] = QLatin1Char('\n');
+    log.AddMelding(noLf, 8);
+    log.AddMelding("a");
+    EXPECT_EQ(log.text(), ">\r\n" + noLf + "a\r\n");
+    EXPECT_EQ(mirror.text, log.text());
+    // Now the line end of "a" lies past position 32000: all before it goes.
+    log.AddMelding("b");
+    EXPECT_EQ(log.text(), ">\r\nb\r\n");
+    EXPECT_EQ(mirror.text, log.text());
+}
+
+TEST(MessageLog, MessageBoxesLeaveATrace)
+{
+    platform::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    log.AddMsgBoxMelding("Bestand niet gevonden", "Bestand zoeken", 16, false, 0, true);
+    EXPECT_EQ(log.text(), "Bestand zoeken\r\nBestand niet gevonden\r\n");
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].prompt, "Bestand niet gevonden");
+    EXPECT_EQ(prompts.shown()[0].style, 16);
+    EXPECT_EQ(prompts.shown()[0].title, "Bestand zoeken");
+
+    log.ClearAlg();
+    log.AddMsgBoxMelding("alleen", "");
+    EXPECT_EQ(log.text(), "alleen\r\n");
+    EXPECT_EQ(prompts.shown().size(), 1); // no box asked for
+
+    prompts.answerBox(platform::box::No);
+    EXPECT_EQ(log.AddMsgBoxMeldingJN("Vervangen?", "Bestand", 32), 7);
+    EXPECT_EQ(prompts.shown().last().style, 32 | 4);
+    EXPECT_EQ(log.AddMsgBoxMeldingJN("Nogmaals?", "", 32), 6); // default button: yes
+}
+
+TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
+{
+    platform::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    QStringList lines;
+    log.setLogWriter([&](qint16 n, const QString& line) {
+        if (n == 99)
+            throw std::runtime_error("no such file");
+        lines << line;
+    });
+    log.AddMelding("not copied");
+    log.LogFileNumber = 1;
+    log.LogFileCommandMode = 2;
+    log.AddMelding("still not");
+    log.LogFileCommandMode = 3;
+    log.AddMelding("copied", 8);
+    EXPECT_EQ(lines, QStringList{"copied"});
+    log.LogFileNumber = 99; // a failing write stops the message quietly
+    log.AddMelding("lost");
+    EXPECT_FALSE(log.text().contains("lost"));
+}

@@ -1,0 +1,51 @@
+#include "platform/Convert.h"
+#include "platform/Twips.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+TEST(Val, ReadsTheLeadingNumberSkippingBlanks)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("25%")), 25);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("12.5%")), 12.5);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("12abc")), 12);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral(" 3 7 resultaten")), 37);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("\t-\n4")), -4);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("1.234")), 1.234);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("1.2.3")), 1.2);
+    bool found = true;
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("geen"), &found), 0);
+    EXPECT_FALSE(found);
+    EXPECT_DOUBLE_EQ(Val(QString(), &found), 0);
+    EXPECT_FALSE(found);
+}
+
+TEST(ToNumber, AcceptsOnlyWholeNumbers)
+{
+    bool ok = false;
+    EXPECT_DOUBLE_EQ(toNumber(QStringLiteral(" 7 "), &ok), 7);
+    EXPECT_TRUE(ok);
+    toNumber(QStringLiteral("12a"), &ok);
+    EXPECT_FALSE(ok);
+    toNumber(QStringLiteral("   "), &ok);
+    EXPECT_FALSE(ok);
+    toNumber(QStringLiteral("12-14"), &ok);
+    EXPECT_FALSE(ok);
+}
+
+TEST(DockGeometry, PercentTwipsAndPlainText)
+{
+    Dock d = dockGeometry(QStringLiteral("25%"), 8000);
+    EXPECT_EQ(d.top, 6000);
+    EXPECT_EQ(d.height, 2000);
+    d = dockGeometry(3000, 8000);
+    EXPECT_EQ(d.top, 5000);
+    EXPECT_EQ(d.height, 3000);
+    d = dockGeometry(QStringLiteral("3000"), 8000);
+    EXPECT_EQ(d.top, 4000);
+    EXPECT_EQ(d.height, 4000);
+    d = dockGeometry(QStringLiteral("75%"), 8001);
+    EXPECT_EQ(d.top, 2000);
+    EXPECT_EQ(d.height, 6000);
+}

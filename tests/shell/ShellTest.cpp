@@ -1,0 +1,67 @@
+#include "shell/Shell.h"
+#include "support/TestEnv.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace shell;
+using testing_support::TestEnv;
+
+TEST(Placement, DefaultIsFourFifthsCentred)
+{
+    const Placement p = defaultPlacement(15360, 11520);
+    EXPECT_EQ(p.height, 9216);
+    EXPECT_EQ(p.width, 12288);
+    EXPECT_EQ(p.top, 1152);
+    EXPECT_EQ(p.left, 1536);
+}
+
+TEST(Placement, StoredValuesBlanksAndLeadingNumbers)
+{
+    TestEnv t;
+    const Placement d = defaultPlacement(15360, 11520);
+    EXPECT_EQ(storedPlacement(t.settings, d).height, 9216);
+
+    t.settings.SaveSetting("Straatwijs", "Main", "WindowHeight", "   ");
+    t.settings.SaveSetting("Straatwijs", "Main", "WindowWidth", "12abc");
+    t.settings.SaveSetting("Straatwijs", "Main", "WindowTop", "abc");
+    const Placement p = storedPlacement(t.settings, d);
+    EXPECT_EQ(p.height, 9216);
+    EXPECT_EQ(p.width, 12);
+    EXPECT_EQ(p.top, 0);
+    EXPECT_EQ(p.left, 1536);
+
+    savePlacement(t.settings, Placement{100, 200, 3000.5, 4000});
+    EXPECT_EQ(t.settings.values.value("Straatwijs/Main/WindowWidth"), "3000.5");
+    EXPECT_EQ(storedPlacement(t.settings, d).left, 200);
+}
+
+TEST(Shell, LoadSetsDefaultsAutostartAndReportsTheAddress)
+{
+    TestEnv t;
+    messages::MessageLog log(t.prompts);
+    Shell s(t.env, log);
+    s.load();
+    EXPECT_EQ(s.Server, "localhost");
+    EXPECT_EQ(s.UID, "root");
+    EXPECT_EQ(s.Database, "postcode");
+    EXPECT_EQ(s.Url, "http://127.0.0.1:8080");
+    EXPECT_FALSE(s.autostart());
+    EXPECT_TRUE(QRegularExpression("^IP-address = \\d+\\.\\d+\\.\\d+\\.\\d+\\r\\n$")
+                    .match(log.text())
+                    .hasMatch())
+        << log.text().toStdString();
+
+    s.toggleAutostart();
+    EXPECT_EQ(t.settings.values.value("Straatwijs/Application/Autostart"), "True");
+    Shell again(t.env, log);
+    again.load();
+    EXPECT_TRUE(again.autostart());
+    again.toggleAutostart();
+    EXPECT_EQ(t.settings.values.value("Straatwijs/Application/Autostart"), "False");
+}
+
+TEST(Shell, CaptionCarriesVersionAndTrailingBlank)
+{
+    EXPECT_TRUE(QRegularExpression("^Straatwijs, Versie: \\d+\\.\\d+\\.\\d+ $").match(caption()).hasMatch());
+}

@@ -1,0 +1,62 @@
+#include "support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+namespace testing_support {
+
+void FakeClocks::advance(qint64 ms)
+{
+    tick = quint32(tick + quint64(ms));
+    seconds += ms / 1000.0;
+    while (seconds >= 86400.0)
+        seconds -= 86400.0;
+}
+
+qint32 RecordingWait::MsgWaitObj(qint32 Milliseconds)
+{
+    pauses.append(Milliseconds);
+    // A real wait of at most a millisecond that ends at the first event:
+    // loopback replies arrive while a recorded walk runs at full speed.
+    platform::QtEventWait events;
+    events.waitForInput(qBound(0, Milliseconds, 1));
+    events.processPending();
+    m_clocks.advance(Milliseconds);
+    return platform::WaitTimeout;
+}
+
+QList<qint32> RecordingWait::pausesLongerThan(qint32 ms) const
+{
+    QList<qint32> out;
+    for (qint32 p : pauses)
+        if (p > ms)
+            out.append(p);
+    return out;
+}
+
+QString MemorySettingsStore::GetSetting(const QString& AppName, const QString& Section,
+                                        const QString& Key, const QVariant& Default)
+{
+    const QString k = AppName + '/' + Section + '/' + Key;
+    return values.contains(k) ? values.value(k) : Default.toString();
+}
+
+void MemorySettingsStore::SaveSetting(const QString& AppName, const QString& Section,
+                                      const QString& Key, const QString& Setting)
+{
+    values.insert(AppName + '/' + Section + '/' + Key, Setting);
+}
+
+TestEnv::TestEnv()
+{
+    env = platform::systemEnv();
+    env.tick = &clocks;
+    env.day = &clocks;
+    env.wait = &wait;
+    env.random = &random;
+    env.settings = &settings;
+    env.prompts = &prompts;
+}
+
+} // namespace testing_support

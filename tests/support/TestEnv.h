@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Env.h"
+
+#include <QList>
+#include <QMap>
+
+namespace testing_support {
+
+// A tick clock and a day clock that move only when told to.
+class FakeClocks : public platform::TickClock, public platform::DayClock
+{
+public:
+    quint32 tick = 0;
+    double seconds = 0; // since midnight
+    quint32 GetTickCount() override { return tick; }
+    double Timer() override { return seconds; }
+    // Moves both clocks on; the day clock wraps at midnight.
+    void advance(qint64 ms);
+};
+
+// Records every pause asked for and moves the fake clocks by it instead of
+// sleeping. Each pause still lets pending events run (briefly waiting for
+// them), so page loads and sockets make progress during a recorded walk.
+class RecordingWait : public platform::Wait
+{
+public:
+    explicit RecordingWait(FakeClocks& clocks) : m_clocks(clocks) {}
+    qint32 MsgWaitObj(qint32 Milliseconds) override;
+    QList<qint32> pauses;                    // every call, in order
+    QList<qint32> pausesLongerThan(qint32 ms) const;
+
+private:
+    FakeClocks& m_clocks;
+};
+
+class MemorySettingsStore : public platform::SettingsStore
+{
+public:
+    QMap<QString, QString> values; // "App/Section/Key" -> text
+    QString GetSetting(const QString& AppName, const QString& Section, const QString& Key,
+                       const QVariant& Default) override;
+    void SaveSetting(const QString& AppName, const QString& Section, const QString& Key,
+                     const QString& Setting) override;
+};
+
+// An Env of fakes: clocks, recording wait, sequence random, memory
+// settings, scripted prompts; the network manager is the real one.
+struct TestEnv
+{
+    TestEnv();
+    FakeClocks clocks;
+    RecordingWait wait{clocks};
+    platform::SequenceRandom random;
+    MemorySettingsStore settings;
+    platform::ScriptedPrompts prompts;
+    platform::Env env;
+};
+
+} // namespace testing_support
