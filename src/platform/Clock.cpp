@@ -20,6 +20,11 @@ double SystemDayClock::Timer()
     return t.msecsSinceStartOfDay() / 1000.0;
 }
 
+QDateTime SystemDayClock::Now()
+{
+    return QDateTime::currentDateTime();
+}
+
 double secondsBetween(double start, double now)
 {
     double d = now - start;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QtGlobal>
 
 namespace platform {
@@ -12,12 +13,14 @@ public:
     virtual quint32 GetTickCount() = 0;
 };
 
-// Seconds since midnight, local time, with fractions; drops to 0 at midnight.
+// Local date and time: seconds since midnight (with fractions; drops to 0
+// at midnight) and the current date and time.
 class DayClock
 {
 public:
     virtual ~DayClock() = default;
     virtual double Timer() = 0;
+    virtual QDateTime Now() = 0;
 };
 
 class SystemTickClock : public TickClock
@@ -30,6 +33,7 @@ class SystemDayClock : public DayClock
 {
 public:
     double Timer() override;
+    QDateTime Now() override;
 };
 
 // Seconds elapsed between two readings of a DayClock, across one midnight.

@@ -10,8 +10,15 @@ void FakeClocks::advance(qint64 ms)
 {
     tick = quint32(tick + quint64(ms));
     seconds += ms / 1000.0;
-    while (seconds >= 86400.0)
+    while (seconds >= 86400.0) {
         seconds -= 86400.0;
+        date = date.addDays(1);
+    }
+}
+
+QDateTime FakeClocks::Now()
+{
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(seconds * 1000)));
 }
 
 qint32 RecordingWait::MsgWaitObj(qint32 Milliseconds)

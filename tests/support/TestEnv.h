@@ -14,7 +14,9 @@ public:
     quint32 tick = 0;
     double seconds = 0; // since midnight
     quint32 GetTickCount() override { return tick; }
+    QDate date{2026, 12, 6};
     double Timer() override { return seconds; }
+    QDateTime Now() override;
     // Moves both clocks on; the day clock wraps at midnight.
     void advance(qint64 ms);
 };
@@ -27,7 +29,7 @@ class RecordingWait : public platform::Wait
 public:
     explicit RecordingWait(FakeClocks& clocks) : m_clocks(clocks) {}
     qint32 MsgWaitObj(qint32 Milliseconds) override;
-    QList<qint32> pauses;                    // every call, in order
+    QList<qint32> pauses; // every call, in order
     QList<qint32> pausesLongerThan(qint32 ms) const;
 
 private:
