@@ -47,11 +47,11 @@ void Browser::navigate(const QUrl& url)
     m_partialSize = -1;
     m_state = Loading;
 
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(TransferTimeoutMs);
-    m_reply = m_network.get(request);
+    QNetworkRequest req(url);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                     QNetworkRequest::NoLessSafeRedirectPolicy);
+    req.setTransferTimeout(TransferTimeoutMs);
+    m_reply = m_network.get(req);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] {
         m_received += m_reply->readAll();
         if (m_state == Loading)

@@ -161,16 +161,18 @@ QByteArray PostcodeSite::answer(const QByteArray& target, const QByteArray& acce
     int ignored = 0;
     takePrefix(path, "/slow", &ignored);
     hang = takePrefix(path, "/hang") || m_options.hang;
-    if (takePrefix(path, "/redirect"))
-        return response(302, "Found", {"Location: " + path + (q < 0 ? "" : "?" + query)}, {});
+    QList<QByteArray> headers;
+    if (cookie.isEmpty())
+        headers << "Set-Cookie: sessie=" + QByteArray::number(++m_sessions) + "; Path=/";
+    if (takePrefix(path, "/redirect")) {
+        headers << "Location: " + path + (q < 0 ? "" : "?" + query);
+        return response(302, "Found", headers, {});
+    }
 
     const bool latin1 = m_options.charset.toLower() != QLatin1String("utf-8");
-    QList<QByteArray> headers;
     headers << (m_options.charsetInHeader
                     ? "Content-Type: text/html; charset=" + m_options.charset.toLatin1()
                     : QByteArray("Content-Type: text/html"));
-    if (cookie.isEmpty())
-        headers << "Set-Cookie: sessie=" + QByteArray::number(++m_sessions) + "; Path=/";
 
     int status = 200;
     QByteArray reason = "OK";
