@@ -42,12 +42,3 @@ TEST(clsPostcode, SplitNrNeverMakesUpANumber)
     EXPECT_EQ(split("a t/m 9"), (QStringList{"a", "9", "NULL"}));
     EXPECT_EQ(split("t/m"), (QStringList{"NULL", "NULL", "NULL"}));
 }
-
-TEST(clsPostcode, NewRecordIsEmptyAndTrimOnlyTakesBlanks)
-{
-    const clsPostcode r;
-    for (const QVariant& v : {r.Query, r.Typenaam, r.Postcode, r.Straat, r.EvenOneven, r.NrVan,
-                              r.NrTm, r.Woonplaats, r.Resultaten})
-        EXPECT_TRUE(v.isNull());
-    EXPECT_EQ(lookup::Trim("  a b \t "), "a b \t");
-}
