@@ -25,9 +25,25 @@ ParseResult parseCommandLine(const QStringList& arguments)
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: every message goes to stdout as one line, "
                        "message boxes to stderr with their default answer."));
+    const QCommandLineOption extract(
+        QStringLiteral("extract"),
+        QStringLiteral("Read saved result pages (FILE...) as the harvester would and print, per "
+                       "file, \"# FILE<tab>count\" and one tab-separated line per record "
+                       "(Query, Type, Postcode, Straat, EvenOneven, NrVan, NrTm, Woonplaats, "
+                       "Resultaten; NULL as \\N). Exit status 1 when a file cannot be read."));
+    const QCommandLineOption query(QStringLiteral("query"),
+                                   QStringLiteral("Query column for --extract (default: the "
+                                                  "file name without extension)."),
+                                   QStringLiteral("TEXT"));
+    const QCommandLineOption type(QStringLiteral("type"),
+                                  QStringLiteral("Type column for --extract (default: S)."),
+                                  QStringLiteral("T"), QStringLiteral("S"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(headless);
+    parser.addOptions({extract, query, type});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pages for --extract."),
+                                 QStringLiteral("[FILE...]"));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -37,7 +53,7 @@ ParseResult parseCommandLine(const QStringList& arguments)
         result.status = ExitUsage;
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    if (!parser.positionalArguments().isEmpty() && !parser.isSet(extract)) {
         err << "Unexpected argument: " << parser.positionalArguments().first()
             << "\nTry 'straatwijs --help'." << Qt::endl;
         result.done = true;
@@ -55,7 +71,17 @@ ParseResult parseCommandLine(const QStringList& arguments)
         result.done = true;
         return result;
     }
+    if (parser.isSet(extract) && parser.positionalArguments().isEmpty()) {
+        err << "--extract needs at least one FILE.\nTry 'straatwijs --help'." << Qt::endl;
+        result.done = true;
+        result.status = ExitUsage;
+        return result;
+    }
     result.options.headless = parser.isSet(headless);
+    result.options.extract = parser.isSet(extract);
+    result.options.extractFiles = parser.positionalArguments();
+    result.options.extractQuery = parser.value(query);
+    result.options.extractType = parser.value(type);
     return result;
 }
 

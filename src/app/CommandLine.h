@@ -11,6 +11,11 @@ enum ExitStatus { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitBlocked = 3 };
 struct Options
 {
     bool headless = false;
+    // --extract FILE... [--query TEXT] [--type T]: read saved pages, print records.
+    bool extract = false;
+    QStringList extractFiles;
+    QString extractQuery; // empty: each file's name without extension
+    QString extractType = QStringLiteral("S");
 };
 
 // Parses the command line. On --help or --version prints and sets `done`

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Extract.h"
 #include "messages/MessageLog.h"
 #include "platform/Version.h"
 #include "shell/Shell.h"
@@ -35,6 +36,15 @@ int runHeadless(int argc, char** argv)
     return app::ExitOk;
 }
 
+int runExtract(int argc, char** argv, const app::Options& options)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return app::runExtract(options.extractFiles, options.extractQuery, options.extractType, out,
+                           err);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,6 +52,8 @@ int main(int argc, char** argv)
     const app::ParseResult parsed = app::parseCommandLine(argumentList(argc, argv));
     if (parsed.done)
         return parsed.status;
+    if (parsed.options.extract)
+        return runExtract(argc, argv, parsed.options);
     if (parsed.options.headless)
         return runHeadless(argc, argv);
     return shell::ui::runWindow(argc, argv);

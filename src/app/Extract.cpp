@@ -1,0 +1,83 @@
+#include "app/Extract.h"
+
+#include "app/CommandLine.h"
+#include "lookup/ResultPage.h"
+#include "platform/Convert.h"
+#include "platform/HtmlDocument.h"
+#include "platform/MessageSink.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace app {
+
+namespace {
+
+class StreamSink : public platform::MessageSink
+{
+public:
+    explicit StreamSink(QTextStream& stream) : m_stream(stream) {}
+    void AddMelding(const QString& MeldTxt, int, bool, quint32) override
+    {
+        m_stream << MeldTxt << Qt::endl;
+    }
+
+private:
+    QTextStream& m_stream;
+};
+
+// One column value: Null as \N; tab, line end and backslash escaped.
+QString column(const QVariant& value)
+{
+    if (value.isNull())
+        return QStringLiteral("\\N");
+    QString text = value.typeId() == QMetaType::Double ? platform::numberText(value.toDouble())
+                                                       : value.toString();
+    text.replace(u'\\', QLatin1String("\\\\"));
+    text.replace(u'\t', QLatin1String("\\t"));
+    text.replace(u'\n', QLatin1String("\\n"));
+    text.replace(u'\r', QLatin1String("\\r"));
+    return text;
+}
+
+} // namespace
+
+int runExtract(const QStringList& files, const QString& query, const QString& type,
+               QTextStream& out, QTextStream& err)
+{
+    StreamSink sink(err);
+    int status = ExitOk;
+    for (const QString& name : files) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err << name << ": " << file.errorString() << Qt::endl;
+            status = ExitFailure;
+            continue;
+        }
+        const auto doc = platform::HtmlDocument::fromBytes(file.readAll());
+        out << "# " << name << '\t';
+        if (!doc->Body()) {
+            out << "\\N" << Qt::endl;
+            err << name << ": the page has no body" << Qt::endl;
+            continue;
+        }
+        const QVariant count = lookup::readMaxPages(*doc->Body());
+        out << column(count) << Qt::endl;
+        lookup::PostcodeCollection records;
+        const QString q = query.isEmpty() ? QFileInfo(name).completeBaseName() : query;
+        lookup::readPostcodes(*doc->Body(), q, type, count, records, sink);
+        for (const auto& r : records) {
+            const QVariant fields[] = {r->Query,  r->Typenaam,   r->Postcode,
+                                       r->Straat, r->EvenOneven, r->NrVan,
+                                       r->NrTm,   r->Woonplaats, r->Resultaten};
+            QStringList line;
+            for (const QVariant& f : fields)
+                line << column(f);
+            out << line.join(u'\t') << '\n';
+        }
+        out.flush();
+    }
+    return status;
+}
+
+} // namespace app

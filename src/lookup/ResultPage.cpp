@@ -1,0 +1,58 @@
+#include "lookup/ResultPage.h"
+
+#include "platform/Convert.h"
+#include "platform/HtmlDocument.h"
+#include "platform/MessageSink.h"
+
+namespace lookup {
+
+QVariant readMaxPages(const platform::HtmlElement& body)
+{
+    const QString T = body.Innertext();
+    const qsizetype a = T.indexOf(QLatin1String("Uw zoekactie"));
+    if (a < 0)
+        return {};
+    const qsizetype b = T.indexOf(QLatin1String("heeft"), a);
+    if (b < 0)
+        return {};
+    const qsizetype c = T.indexOf(QLatin1String("opgeleverd"), b);
+    if (c < 0)
+        return {};
+    // Past "heeft" and the one character after it, up to "opgeleverd"; a
+    // sentence too short for that has an empty count text.
+    const qsizetype start = b + 6;
+    const QString count = c > start ? T.mid(start, c - start) : QString();
+    return platform::Val(count);
+}
+
+void readPostcodes(const platform::HtmlElement& body, const QString& Querynaam,
+                   const QString& Typenaam, const QVariant& Resultaten,
+                   PostcodeCollection& collection, platform::MessageSink& sink)
+{
+    static const QString Table = QStringLiteral("TABLE");
+    static const QString Row = QStringLiteral("TR");
+    for (const platform::HtmlElement* E : body.All()) {
+        if (E->nodename() != Table)
+            continue;
+        for (const platform::HtmlElement* R : E->All()) {
+            if (R->nodename() != Row || R->InnerHTML().contains(QLatin1String("<TH>")))
+                continue;
+            const auto cells = R->All();
+            if (cells.size() < 4) {
+                sink.AddMelding(RowSkipped + R->Innertext().simplified());
+                continue;
+            }
+            auto record = std::make_shared<clsPostcode>();
+            record->Query = Trim(Querynaam);
+            record->Typenaam = Typenaam;
+            record->Postcode = Trim(cells[0]->Innertext());
+            record->Straat = Trim(cells[1]->Innertext());
+            record->Woonplaats = Trim(cells[3]->Innertext());
+            record->SplitNr(cells[2]->Innertext());
+            record->Resultaten = Resultaten;
+            collection.append(std::move(record));
+        }
+    }
+}
+
+} // namespace lookup

@@ -1,0 +1,25 @@
+# straatwijs --extract reads saved pages of the local postcode site.
+execute_process(COMMAND ${PROGRAM} --extract 1011.html nergenshuizen.html curacaostraat-latin1.html
+                WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "exit status ${rc}: ${err}")
+endif()
+file(READ ${DATA}/extract-expected.txt expected)
+if(NOT out STREQUAL expected)
+  message(FATAL_ERROR "unexpected output:\n${out}")
+endif()
+
+# --query and --type fill the first two columns; a missing file is reported
+# after the others and gives exit status 1.
+execute_process(COMMAND ${PROGRAM} --extract missing.html 1011-page1.html --query "1011 " --type B
+                WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1)
+  message(FATAL_ERROR "a missing file gave exit status ${rc}")
+endif()
+if(NOT err MATCHES "missing.html")
+  message(FATAL_ERROR "no message for the missing file: ${err}")
+endif()
+string(REPLACE "\t" "|" out "${out}")
+if(NOT out STREQUAL "# 1011-page1.html|11\n1011|B|1011 BM|Nieuwendijk|1|62|84|Amsterdam|11\n")
+  message(FATAL_ERROR "unexpected output:\n${out}")
+endif()

@@ -1,0 +1,116 @@
+#include "lookup/ResultPage.h"
+
+#include "RecordingSink.h"
+#include "platform/HtmlDocument.h"
+
+#include <gtest/gtest.h>
+
+using namespace lookup;
+
+namespace {
+
+QVariant count(const QString& html)
+{
+    return readMaxPages(*platform::HtmlDocument::parse(html)->Body());
+}
+
+struct Read
+{
+    PostcodeCollection records;
+    RecordingSink sink;
+};
+
+Read read(const QString& html, const QString& query = QStringLiteral("1011"))
+{
+    Read r;
+    readPostcodes(*platform::HtmlDocument::parse(html)->Body(), query, QStringLiteral("S"),
+                  QVariant(11.0), r.records, r.sink);
+    return r;
+}
+
+QStringList fields(const clsPostcode& c)
+{
+    QStringList out;
+    for (const QVariant& v : {c.Query, c.Typenaam, c.Postcode, c.Straat, c.EvenOneven, c.NrVan,
+                              c.NrTm, c.Woonplaats, c.Resultaten})
+        out << (v.isNull() ? QStringLiteral("NULL") : v.toString());
+    return out;
+}
+
+const QString Header =
+    QStringLiteral("<tr><th>Postcode</th><th>Straat</th><th>Nr</th><th>Plaats</th></tr>");
+
+} // namespace
+
+TEST(ResultPage, CountSentenceReadsTheLeadingNumber)
+{
+    EXPECT_EQ(count("<p>Uw zoekactie heeft 37 resultaten opgeleverd.</p>"), QVariant(37.0));
+    EXPECT_EQ(count("<p>Uw zoekactie heeft 1 resultaat opgeleverd</p>"), QVariant(1.0));
+    EXPECT_DOUBLE_EQ(count("<p>Uw zoekactie heeft 1.234 resultaten opgeleverd</p>").toDouble(),
+                     1.234);
+    EXPECT_EQ(count("<p>Uw zoekactie heeft -5 resultaten opgeleverd</p>"), QVariant(-5.0));
+    EXPECT_EQ(count("<p>Uw zoekactie naar x heeft\n+ 1 2 resultaten opgeleverd</p>"),
+              QVariant(12.0));
+    EXPECT_EQ(count("<p>Uw zoekactie heeft geen resultaten opgeleverd</p>"), QVariant(0.0));
+    EXPECT_EQ(count("<p>Uw zoekactie heeftopgeleverd</p>"), QVariant(0.0));
+    // No sentence: empty, not 0.
+    EXPECT_FALSE(count("<p>Geen resultaten</p>").isValid());
+    EXPECT_FALSE(count("<p>uw zoekactie heeft 3 resultaten opgeleverd</p>").isValid());
+    EXPECT_FALSE(count("<p>Uw zoekactie heeft 3 resultaten</p>").isValid());
+    EXPECT_FALSE(count("<script>'Uw zoekactie heeft 3 resultaten opgeleverd'</script>").isValid());
+}
+
+TEST(ResultPage, DataRowsBecomeRecordsInPageOrder)
+{
+    const Read r = read("<p>intro</p><table>" + Header +
+                            "<tr><td> 1011 AB </td><td> Damrak </td><td> 1 t/m 23 </td>"
+                            "<td>Amsterdam</td></tr>"
+                            "<tr><td>1011 AC</td><td>Rokin</td><td></td><td>Amsterdam</td></tr>"
+                            "<tr><td>1011 AD</td><td>'t Zand</td><td>14</td><td>Curaçao</td></tr>"
+                            "</table>",
+                        "1011 ");
+    ASSERT_EQ(r.records.size(), 3);
+    EXPECT_EQ(fields(*r.records[0]),
+              (QStringList{"1011", "S", "1011 AB", "Damrak", "0", "1", "23", "Amsterdam", "11"}));
+    EXPECT_EQ(fields(*r.records[1]), (QStringList{"1011", "S", "1011 AC", "Rokin", "NULL", "NULL",
+                                                  "NULL", "Amsterdam", "11"}));
+    EXPECT_EQ(fields(*r.records[2]),
+              (QStringList{"1011", "S", "1011 AD", "'t Zand", "1", "14", "14", "Curaçao", "11"}));
+    EXPECT_TRUE(r.sink.lines.isEmpty());
+    EXPECT_TRUE(read("<p>Uw zoekactie heeft 0 resultaten opgeleverd</p>").records.isEmpty());
+}
+
+TEST(ResultPage, RowsAreTakenAsTheMarkupLaysThemOut)
+{
+    // A link inside the first cell shifts the four elements by one.
+    Read r = read("<table><tr><td><a href=x>1011 AB</a></td><td>Damrak</td><td>1 t/m 3</td>"
+                  "<td>Amsterdam</td></tr></table>");
+    ASSERT_EQ(r.records.size(), 1);
+    EXPECT_EQ(fields(*r.records[0]).mid(2, 6),
+              (QStringList{"1011 AB", "1011 AB", "NULL", "Damrak", "Damrak", "1 t/m 3"}));
+
+    // A header cell with attributes is not "<TH>": that row counts as data.
+    r = read("<table><tr><th class=k>P</th><th class=k>S</th><th class=k>N</th>"
+             "<th class=k>W</th></tr></table>");
+    EXPECT_EQ(r.records.size(), 1);
+
+    // Rows of a nested table are read once for each enclosing table.
+    r = read("<table><tr><td><table>" + Header +
+             "<tr><td>1</td><td>a</td><td>2</td><td>x</td></tr>"
+             "<tr><td>2</td><td>b</td><td>3</td><td>y</td></tr></table></td></tr></table>");
+    ASSERT_EQ(r.records.size(), 4);
+    QStringList order;
+    for (const auto& rec : r.records)
+        order << rec->Straat.toString();
+    EXPECT_EQ(order, (QStringList{"a", "b", "a", "b"}));
+}
+
+TEST(ResultPage, ShortRowsAreSkippedWithAMessage)
+{
+    const Read r = read("<table><tr><td>Pagina</td><td>1 van 2</td></tr>"
+                        "<tr><td>1011 AB</td><td>Damrak</td><td>4</td><td>Amsterdam</td></tr>"
+                        "<tr></tr></table>");
+    ASSERT_EQ(r.records.size(), 1);
+    EXPECT_EQ(r.records[0]->Postcode, "1011 AB");
+    EXPECT_EQ(r.sink.lines, (QStringList{RowSkipped + "Pagina 1 van 2", RowSkipped}));
+}

@@ -1,0 +1,103 @@
+#include "platform/Browser.h"
+
+#include "PostcodeSite.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTcpServer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+bool runUntil(const std::function<bool()>& done, int limitMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QEventLoop().processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    return done();
+}
+
+QString bodyText(const Browser& browser)
+{
+    const auto doc = browser.Document();
+    return doc && doc->Body() ? doc->Body()->Innertext() : QStringLiteral("<no body>");
+}
+
+class BrowserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(site.listen()); }
+    bool load(const QString& path)
+    {
+        browser.navigate(site.baseUrl() + path);
+        return runUntil([this] { return browser.ReadyState() == Browser::Complete; });
+    }
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    QNetworkAccessManager network;
+    Browser browser{network};
+};
+
+} // namespace
+
+TEST_F(BrowserTest, FollowsRedirectsKeepsCookiesAndUnpacksCompressedPages)
+{
+    site.options().compress = true;
+    QStringList shown;
+    QObject::connect(&browser, &Browser::documentLoaded,
+                     [&shown](const QString& html, const QUrl&) { shown << html; });
+    EXPECT_EQ(browser.Document(), nullptr);
+    ASSERT_TRUE(load("/redirect/index?action=search&address=1011"));
+    EXPECT_EQ(browser.status(), 200);
+    EXPECT_EQ(browser.url().path(), "/index");
+    EXPECT_TRUE(bodyText(browser).contains("Uw zoekactie heeft 11 resultaten opgeleverd"));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown.first().contains("<table class=\"resultaten\">"));
+    // The redirect set a session cookie; every later request carries it.
+    ASSERT_TRUE(load("/index.php?action=page&pagenum=1&address=1011"));
+    ASSERT_EQ(site.requests().size(), 3);
+    EXPECT_TRUE(site.requests().at(0).cookie.isEmpty());
+    EXPECT_EQ(site.requests().at(1).cookie, "sessie=1");
+    EXPECT_EQ(site.requests().at(2).cookie, "sessie=1");
+}
+
+TEST_F(BrowserTest, CharsetNamedOnlyInThePageIsHonoured)
+{
+    site.options().charset = QStringLiteral("iso-8859-1");
+    site.options().charsetInHeader = false;
+    ASSERT_TRUE(load("/index?action=search&address=Cura%C3%A7aostraat"));
+    EXPECT_TRUE(bodyText(browser).contains(QStringLiteral("Curaçaostraat")));
+}
+
+TEST_F(BrowserTest, FailuresStillCompleteTheLoad)
+{
+    ASSERT_TRUE(load("/no/such/page"));
+    EXPECT_EQ(browser.status(), 404);
+    EXPECT_EQ(bodyText(browser), "Niet gevonden");
+
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    browser.navigate(QStringLiteral("http://127.0.0.1:%1/index").arg(port));
+    ASSERT_TRUE(runUntil([this] { return browser.ReadyState() == Browser::Complete; }));
+    EXPECT_EQ(browser.status(), 0);
+    EXPECT_FALSE(browser.errorText().isEmpty());
+    EXPECT_EQ(bodyText(browser), "");
+}
+
+TEST_F(BrowserTest, PageThatNeverCompletesShowsWhatArrivedAndCanBeAbandoned)
+{
+    browser.navigate(site.baseUrl() + "/hang/index?action=search&address=1011");
+    ASSERT_TRUE(runUntil([this] { return browser.ReadyState() == Browser::Interactive; }));
+    runUntil([] { return false; }, 100);
+    EXPECT_EQ(browser.ReadyState(), Browser::Interactive);
+    ASSERT_NE(browser.Document(), nullptr);
+    EXPECT_NE(browser.Document()->Body(), nullptr);
+    ASSERT_TRUE(load("/index?action=search&address=1010"));
+    EXPECT_TRUE(bodyText(browser).contains("heeft 10 resultaten"));
+}

@@ -1,0 +1,123 @@
+#include "platform/HtmlDocument.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+QStringList names(std::span<const HtmlElement* const> elements)
+{
+    QStringList out;
+    for (const HtmlElement* e : elements)
+        out << e->nodename();
+    return out;
+}
+
+const HtmlElement* first(const HtmlElement& root, const QString& name, int skip = 0)
+{
+    for (const HtmlElement* e : root.All())
+        if (e->nodename() == name && skip-- == 0)
+            return e;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
+{
+    const auto doc = HtmlDocument::parse(QStringLiteral(
+        "<table><tr><th>Postcode</th><Th class=\"k\">Plaats</th></tr>"
+        "<tr><td>1011&nbsp;AB</td><td title='a \"b\"'>A&amp;B &lt;x&gt;</td></tr></table>"));
+    ASSERT_NE(doc->Body(), nullptr);
+    EXPECT_EQ(names(doc->Body()->All()),
+              (QStringList{"TABLE", "TBODY", "TR", "TH", "TH", "TR", "TD", "TD"}));
+    const HtmlElement* table = first(*doc->Body(), "TABLE");
+    EXPECT_EQ(table->InnerHTML(),
+              "<TBODY><TR><TH>Postcode</TH><TH class=\"k\">Plaats</TH></TR>"
+              "<TR><TD>1011&nbsp;AB</TD><TD title=\"a &quot;b&quot;\">A&amp;B &lt;x&gt;</TD>"
+              "</TR></TBODY>");
+    EXPECT_TRUE(first(*table, "TR")->InnerHTML().contains("<TH>"));
+    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTML().contains("<TH>"));
+    // Raw text stays raw; comments and void elements keep their form.
+    const auto other = HtmlDocument::parse(
+        QStringLiteral("<div><script>if (a < b) x = '&amp;';</script><!-- c --><br><img src=x>"
+                       "</div>"));
+    EXPECT_EQ(first(*other->Body(), "DIV")->InnerHTML(),
+              "<SCRIPT>if (a < b) x = '&amp;';</SCRIPT><!-- c --><BR><IMG src=\"x\">");
+}
+
+TEST(HtmlDocument, AllOfATableIncludesNestedTablesInDocumentOrder)
+{
+    const auto doc = HtmlDocument::parse(QStringLiteral(
+        "<table id=outer><tr><td><table id=inner><tr><td>a</td></tr></table></td></tr>"
+        "<tr><td>b</td></tr></table><p>after</p>"));
+    const HtmlElement* outer = first(*doc->Body(), "TABLE");
+    const HtmlElement* inner = first(*doc->Body(), "TABLE", 1);
+    EXPECT_EQ(outer->attribute("id"), "outer");
+    EXPECT_EQ(inner->attribute("id"), "inner");
+    EXPECT_EQ(names(outer->All()),
+              (QStringList{"TBODY", "TR", "TD", "TABLE", "TBODY", "TR", "TD", "TR", "TD"}));
+    EXPECT_EQ(names(inner->All()), (QStringList{"TBODY", "TR", "TD"}));
+    EXPECT_EQ(inner->parentElement()->nodename(), "TD");
+    EXPECT_EQ(names(doc->Body()->All()).count("TABLE"), 2);
+    EXPECT_EQ(names(doc->Body()->All()).last(), "P");
+}
+
+TEST(HtmlDocument, InnertextFollowsRenderedText)
+{
+    const auto doc = HtmlDocument::parse(QStringLiteral(
+        "<html><head><title>Titel</title><style>p{}</style></head><body>"
+        "<script>var t = 'verborgen';</script><noscript>ook niet</noscript>"
+        "<div>  Uw   <b>zoekactie</b>\n heeft <i>3</i>  resultaten </div><div>opgeleverd</div>"
+        "<table><tr><td>  Prinses&nbsp;Iren&eacute;straat <br>  tweede  regel </td>"
+        "<td>1 t/m 23</td><td></td><td>'s-Hertogenbosch</td></tr>"
+        "<tr><td>x</td></tr></table><pre>a  b\n c</pre></body></html>"));
+    const HtmlElement& body = *doc->Body();
+    EXPECT_EQ(body.Innertext(),
+              QStringLiteral("Uw zoekactie heeft 3 resultaten\nopgeleverd\n"
+                             "Prinses\u00a0Irenéstraat\ntweede regel\t1 t/m 23\t\t"
+                             "'s-Hertogenbosch\nx\na  b\n c"));
+    const HtmlElement* cell = first(body, "TD");
+    EXPECT_EQ(cell->Innertext(), QStringLiteral("Prinses\u00a0Irenéstraat\ntweede regel"));
+    EXPECT_EQ(first(body, "TD", 1)->Innertext(), "1 t/m 23");
+    EXPECT_EQ(first(body, "TD", 2)->Innertext(), "");
+    // Broken markup is repaired the way browsers do.
+    const auto broken = HtmlDocument::parse(
+        QStringLiteral("<p>Uw <b>zoekactie heeft 7 <i>resultaten</b> opgeleverd<p>volgende"));
+    EXPECT_EQ(broken->Body()->Innertext(), "Uw zoekactie heeft 7 resultaten opgeleverd\nvolgende");
+}
+
+TEST(HtmlDocument, PagesWithoutBodyAndEmptyInput)
+{
+    EXPECT_EQ(
+        HtmlDocument::parse(QStringLiteral("<html><frameset><frame src=a></frameset>"))->Body(),
+        nullptr);
+    const auto empty = HtmlDocument::parse(QString());
+    ASSERT_NE(empty->Body(), nullptr);
+    EXPECT_EQ(empty->Body()->Innertext(), "");
+    EXPECT_TRUE(empty->Body()->All().empty());
+}
+
+TEST(HtmlDocument, CharsetComesFromHeaderBomOrMetaElseWindows1252)
+{
+    const QByteArray latin = "<p>caf\xe9 \x80 \x93</p>";
+    EXPECT_EQ(decodeHtml(latin), QStringLiteral("<p>café € \u201c</p>"));
+    EXPECT_EQ(decodeHtml(latin, "text/html; charset=ISO-8859-1"),
+              QStringLiteral("<p>café € \u201c</p>"));
+    const QByteArray utf8 = QStringLiteral("<p>Curaçao</p>").toUtf8();
+    EXPECT_EQ(decodeHtml(utf8, "text/html; charset=\"utf-8\""), "<p>Curaçao</p>");
+    EXPECT_EQ(decodeHtml("\xEF\xBB\xBF" + utf8, "text/html; charset=iso-8859-1"), "<p>Curaçao</p>");
+    EXPECT_EQ(
+        decodeHtml("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">" + utf8)
+            .right(14),
+        "<p>Curaçao</p>");
+    EXPECT_EQ(decodeHtml("<meta charset=windows-1252><p>caf\xe9</p>").right(11), "<p>café</p>");
+    // The header wins over the page.
+    EXPECT_EQ(
+        decodeHtml("<meta charset=utf-8><p>caf\xe9</p>", "text/html; charset=latin1").right(11),
+        "<p>café</p>");
+    const auto doc = HtmlDocument::fromBytes("<meta charset=iso-8859-1><td>Iren\xe9straat");
+    EXPECT_EQ(doc->Body()->Innertext(), "Irenéstraat");
+}
