@@ -54,10 +54,10 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent) : QMainWindow(parent
     m_algWindow = new QMdiSubWindow;
     m_algWindow->setWidget(m_alg);
     m_algWindow->setWindowTitle(m_alg->windowTitle());
-    m_algWindow->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowMinMaxButtonsHint);
     m_algWindow->installEventFilter(new IgnoreClose(m_algWindow));
     m_mdiArea->addSubWindow(m_algWindow);
+    m_algWindow->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowMinMaxButtonsHint);
     m_algWindow->show();
 
     createMenus();
