@@ -147,8 +147,13 @@ void MDIStraatwijs::MDIForm_Resize()
     }
     skipOnError([&] { show(); });
     // A minimised or maximised window keeps the last normal placement.
-    if (isNormal(windowState()))
-        skipOnError([&] { savePlacement(*m_shell.env().settings, placement()); });
+    // Saving what is already stored only costs disk syncs; showing alone
+    // brings several resizes.
+    if (isNormal(windowState()) && placement() != m_savedPlacement)
+        skipOnError([&] {
+            savePlacement(*m_shell.env().settings, placement());
+            m_savedPlacement = placement();
+        });
 }
 
 void MDIStraatwijs::resizeEvent(QResizeEvent* event)

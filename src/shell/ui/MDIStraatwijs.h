@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -77,6 +78,7 @@ private:
     QMdiSubWindow* m_algWindow;
     QPointer<QMdiSubWindow> m_lookupForm;
     LookupReposition m_lookupReposition;
+    std::optional<Placement> m_savedPlacement;
 };
 
 // Starts the desktop program: the main window with its child windows.
