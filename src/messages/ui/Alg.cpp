@@ -41,6 +41,13 @@ double dpiY(const QWidget* w)
 {
     return w->screen()->logicalDotsPerInchY();
 }
+
+// Pixel extent of a twips span from `start` to `start + length`: the edges
+// are rounded, not the length, so adjoining spans meet without a gap.
+int pixelLength(double start, double length, double dpi)
+{
+    return twipsToPixels(start + length, dpi) - twipsToPixels(start, dpi);
+}
 } // namespace
 
 Alg::Alg(MessageLog& log, QWidget* parent) : QWidget(parent), m_log(log)
@@ -130,9 +137,9 @@ void Alg::Reposition(const QVariant& RequestedHeight, const QString& Position, b
     if (state() != StateNormal)
         sub->showNormal();
     const int top = twipsToPixels(r.top, dpiY(client));
-    const int height = twipsToPixels(r.height, dpiY(client));
+    const int height = pixelLength(r.top, r.height, dpiY(client));
     // A client too narrow for the width keeps the old width.
-    const int width = r.width >= 0 ? twipsToPixels(r.width, dpiX(client)) : sub->width();
+    const int width = r.width >= 0 ? pixelLength(0, r.width, dpiX(client)) : sub->width();
     sub->setGeometry(0, top, width, height);
     if (ParmSetFocus)
         sub->mdiArea()->setActiveSubWindow(sub);
@@ -162,9 +169,9 @@ void Alg::SizeAlgText()
     // pane's old width or height.
     AlgText->move(twipsToPixels(r.left, dpiX(this)), twipsToPixels(r.top, dpiY(this)));
     if (r.width >= 0)
-        AlgText->resize(twipsToPixels(r.width, dpiX(this)), AlgText->height());
+        AlgText->resize(pixelLength(r.left, r.width, dpiX(this)), AlgText->height());
     if (r.height >= 0)
-        AlgText->resize(AlgText->width(), twipsToPixels(r.height, dpiY(this)));
+        AlgText->resize(AlgText->width(), pixelLength(r.top, r.height, dpiY(this)));
 }
 
 void Alg::Form_Resize()

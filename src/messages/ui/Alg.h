@@ -53,8 +53,6 @@ public:
     // Prints the pane (the selection, if any) on the default printer; when
     // there is none, says so in the log instead.
     void AfdrukkenMeldingen();
-    // Prints the pane (the selection, if any) on `printer`.
-    void printPane(QPrinter& printer);
     void PrintAlg() {}
     void ClearAlg() { m_log.ClearAlg(); }
 
@@ -69,6 +67,7 @@ protected:
 
 private:
     void Form_Resize();
+    void printPane(QPrinter& printer);
     void mirrorRemoval(const QString& removed);
     void mirrorInsertion(bool atStart, const QString& text, quint32 colour);
     void watchWindowState();

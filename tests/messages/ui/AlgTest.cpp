@@ -3,10 +3,7 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <gtest/gtest.h>
@@ -76,8 +73,6 @@ TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
 
     log.ClearAlg();
     EXPECT_TRUE(alg.AlgText->toPlainText().isEmpty());
-    log.AddMelding("fresh");
-    EXPECT_EQ(alg.AlgText->toPlainText(), "fresh\n");
 }
 
 TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
@@ -97,10 +92,10 @@ TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     expectBottomQuarter(sub, area.viewport()->size());
     // The pane sits inside the window with the same margin on every side.
     const QRect pane = alg->AlgText->geometry();
-    EXPECT_GT(alg->extMarge(), 0);
-    EXPECT_EQ(pane.left(), pane.top());
-    EXPECT_NEAR(alg->width() - pane.right() - 1, pane.left(), 1);
-    EXPECT_NEAR(alg->height() - pane.bottom() - 1, pane.top(), 1);
+    EXPECT_GT(pane.left(), 0);
+    EXPECT_EQ(QMargins(pane.left(), pane.top(), alg->width() - pane.right() - 1,
+                       alg->height() - pane.bottom() - 1),
+              QMargins(pane.left(), pane.left(), pane.left(), pane.left()));
 
     // The client area grows while the window is minimised: restoring docks
     // it again with the remembered arguments.
@@ -128,22 +123,8 @@ TEST(Alg, PrintingWithoutAPrinterSaysSoInTheLog)
     platform::ScriptedPrompts prompts;
     MessageLog log(prompts);
     Alg alg(log);
-    log.AddMelding("first line");
-    log.AddMelding("second line");
-
     if (!QPrinterInfo::defaultPrinter().isNull())
         GTEST_SKIP() << "this machine has a default printer";
     alg.AfdrukkenMeldingen();
     EXPECT_TRUE(log.text().endsWith("geen standaardprinter.\r\n")) << log.text().toStdString();
-
-    // The pane itself prints, the selection alone when there is one.
-    QTemporaryDir dir;
-    QPrinter pdf;
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(dir.filePath("alg.pdf"));
-    QTextCursor c = alg.AlgText->document()->find("second");
-    alg.AlgText->setTextCursor(c);
-    alg.printPane(pdf);
-    EXPECT_EQ(pdf.printRange(), QPrinter::Selection);
-    EXPECT_GT(QFileInfo(dir.filePath("alg.pdf")).size(), 0);
 }

