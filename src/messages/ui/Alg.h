@@ -59,7 +59,6 @@ public:
     // The MDI child this window lives in; null outside an MDI area.
     QMdiSubWindow* subWindow() const;
     WindowState state() const;
-    qint16 extMarge() const { return m_ExtMarge; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTextStream>
-#include <cstdio>
 
 namespace shell::ui {
 
