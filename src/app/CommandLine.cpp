@@ -16,7 +16,10 @@ ParseResult parseCommandLine(const QStringList& arguments)
         "Straatwijs harvests Dutch postcode data: it takes open requests from the table "
         "Requests, walks the postcode site's result pages and appends every result row to "
         "the table Straatwijs.\n\n"
-        "Exit status: 0 done, 1 failure, 2 usage error, 3 the site blocked searching."));
+        "Exit status: 0 done, 1 failure, 2 usage error, 3 the site blocked searching.\n\n"
+        "Environment: STRAATWIJS_EXIT_AFTER_PAINT=1 makes the window print the time from "
+        "start to its first paint (\"first paint after N ms\") and exit, for start-up "
+        "measurements."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},

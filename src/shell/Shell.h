@@ -23,6 +23,7 @@ struct Placement
     double left = 0;
     double width = 0;
     double height = 0;
+    bool operator==(const Placement&) const = default;
 };
 
 // Four fifths of the screen in each direction, centred (single precision).

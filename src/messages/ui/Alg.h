@@ -1,1 +1,85 @@
 #pragma once
+
+#include "messages/MessageLog.h"
+
+#include <QList>
+#include <QVariant>
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QMdiSubWindow;
+class QPrinter;
+class QPushButton;
+class QTextEdit;
+
+namespace messages::ui {
+
+// Window states as the program numbers them.
+enum WindowState
+{
+    StateNormal = 0,
+    StateMinimized = 1,
+    StateMaximized = 2
+};
+
+// The message window "Meldingen": a view on the MessageLog, shown as a child
+// of the main window's MDI area. It mirrors the log into the pane AlgText and
+// docks itself along the bottom of the MDI area.
+class Alg : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Alg(MessageLog& log, QWidget* parent = nullptr);
+
+    // Set by a click on VragenKlaar; nothing reads it.
+    bool CheckOk = false;
+
+    QTextEdit* AlgText;
+    QGroupBox* FrameCheckVragen; // never shown
+    QList<QCheckBox*> CheckVraag;
+    QPushButton* VragenKlaar;
+
+    // Docks the window along the bottom of the MDI area, RequestedHeight
+    // high (a text such as "25%", or twips); Position is remembered but the
+    // window always ends at the bottom edge. Without an MDI area it only
+    // remembers its arguments.
+    void Reposition(const QVariant& RequestedHeight, const QString& Position, bool ParmSetFocus);
+    // Pane colour, window colour (0x00BBGGRR) and pane margin in twips
+    // (0: chosen from the width at the next layout).
+    void SetBackColor(quint32 BackColorText, quint32 BackColorMain, qint16 ExtMarge = 0);
+    // Lays the pane out inside the window with the margin ExtMarge.
+    void SizeAlgText();
+    // Prints the pane (the selection, if any) on the default printer; when
+    // there is none, says so in the log instead.
+    void AfdrukkenMeldingen();
+    void PrintAlg() {}
+    void ClearAlg() { m_log.ClearAlg(); }
+
+    // The MDI child this window lives in; null outside an MDI area.
+    QMdiSubWindow* subWindow() const;
+    WindowState state() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Form_Resize();
+    void printPane(QPrinter& printer);
+    void mirrorRemoval(const QString& removed);
+    void mirrorInsertion(bool atStart, const QString& text, quint32 colour);
+    void watchWindowState();
+
+    MessageLog& m_log;
+    QVariant m_RequestedHeight; // invalid until the first Reposition
+    QString m_Position;
+    QVariant m_LastWindowState; // invalid until the first resize
+    qint16 m_ExtMarge = 0;
+    QMdiSubWindow* m_watched = nullptr;
+};
+
+// 0x00BBGGRR as the platform numbers colours.
+QColor colourOf(quint32 value);
+
+} // namespace messages::ui

@@ -1,6 +1,85 @@
 #pragma once
 
+#include "shell/Shell.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace messages::ui {
+class Alg;
+}
+
 namespace shell::ui {
+
+// The main window: an MDI frame holding the lookup form (upper three
+// quarters, once loaded) and the message window (bottom quarter). A view on
+// Shell; it docks both children on every resize and remembers its placement.
+class MDIStraatwijs : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Builds the window and runs its load: caption, placement, autostart
+    // check mark, the docked message window and the "IP-address = " line.
+    explicit MDIStraatwijs(Shell& shell, QWidget* parent = nullptr);
+
+    // How the lookup form docks itself: RequestedHeight, Position, ParmSetFocus.
+    using LookupReposition = std::function<void(const QVariant&, const QString&, bool)>;
+    // Hands over the loaded lookup form; from now on every resize docks it
+    // through `reposition` while the child window exists.
+    void setLookupForm(QMdiSubWindow* form, LookupReposition reposition);
+
+    QMdiArea* mdiArea() const { return m_mdiArea; }
+    messages::ui::Alg* alg() const { return m_alg; }
+    QMdiSubWindow* algWindow() const { return m_algWindow; }
+
+    QMenu* nmuBestand;
+    QAction* mnuAutosmall32;
+    QAction* mnuStreep1;
+    QAction* mnuEinde;
+    QMenu* mnuHandmatig;
+    QAction* mnuDoBig;
+    QAction* mnuDoSmall;
+    QAction* mnuDoMinimal;
+    QTimer Timer1;
+
+public slots:
+    void mnuAutosmall32_Click();
+    void mnuEinde_Click();
+    void mnuDoBig_Click() {}
+    void mnuDoSmall_Click() {}
+    void mnuDoMinimal_Click() {}
+    void Timer1_Timer();
+    // The unattended batch that Timer1 starts when autostart is on; the
+    // harvest commands are not wired in yet, so nothing calls it.
+    void runAutostartBatch() {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createMenus();
+    void MDIForm_Load();
+    void MDIForm_Resize();
+    Placement placement() const;
+    void applyPlacement(const Placement& p);
+
+    Shell& m_shell;
+    QMdiArea* m_mdiArea;
+    messages::ui::Alg* m_alg;
+    QMdiSubWindow* m_algWindow;
+    QPointer<QMdiSubWindow> m_lookupForm;
+    LookupReposition m_lookupReposition;
+    std::optional<Placement> m_savedPlacement;
+};
 
 // Starts the desktop program: the main window with its child windows.
 // Returns the exit status.
