@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/DatabaseOptions.h"
+
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +14,8 @@ enum ExitStatus { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitBlocked = 3 };
 struct Options
 {
     bool headless = false;
+    // --db-* options and STRAATWIJS_DB_PASSWORD.
+    shell::ConnectionOverrides database;
 };
 
 // Parses the command line. On --help or --version prints and sets `done`
@@ -23,6 +28,10 @@ struct ParseResult
     int status = ExitOk;
 };
 
-ParseResult parseCommandLine(const QStringList& arguments);
+// The database password comes from --db-password, else from the variable
+// STRAATWIJS_DB_PASSWORD of `environment`.
+ParseResult
+parseCommandLine(const QStringList& arguments,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 } // namespace app
