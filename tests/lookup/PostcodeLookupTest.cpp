@@ -6,7 +6,6 @@
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using lookup::MainWindowValues;
@@ -35,21 +34,4 @@ TEST(PostcodeLookup, LoadSkipsAFailedOpenAndUnloadEndsTheSearch)
     EXPECT_FALSE(engine.ValidURL);
     engine.terminate();
     EXPECT_TRUE(sink.lines.last().endsWith("closed. RC=91"));
-}
-
-TEST(PostcodeLookup, LoadOpensTheEmbeddedDatabase)
-{
-    QTemporaryDir dir;
-    TestEnv env;
-    RecordingSink sink;
-    PostcodeLookup engine(env.env, sink);
-    MainWindowValues main{"localhost", "root", "pw", "postcode", "http://127.0.0.1:9"};
-    main.SqlitePath = dir.filePath("p.sqlite");
-    engine.load(main);
-    ASSERT_TRUE(engine.database().isOpen());
-    EXPECT_EQ(sink.lines.last(), "Open database finished. RC=0");
-    QString type;
-    EXPECT_EQ(lookup::SearchQuery(engine.database(), type), "");
-    engine.unload();
-    EXPECT_EQ(sink.lines.last(), "Database :" + main.SqlitePath + " closed. RC=0");
 }
