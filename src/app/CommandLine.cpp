@@ -8,7 +8,11 @@
 
 namespace app {
 
-ParseResult parseCommandLine(const QStringList& arguments)
+namespace {
+const QString PasswordVariable = QStringLiteral("STRAATWIJS_DB_PASSWORD");
+}
+
+ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnvironment& environment)
 {
     ParseResult result;
     QCommandLineParser parser;
@@ -41,10 +45,36 @@ ParseResult parseCommandLine(const QStringList& arguments)
     const QCommandLineOption type(QStringLiteral("type"),
                                   QStringLiteral("Type column for --extract (default: S)."),
                                   QStringLiteral("T"), QStringLiteral("S"));
+    const QCommandLineOption dbServer(
+        QStringLiteral("db-server"),
+        QStringLiteral("Database server host (default localhost, the local socket; use "
+                       "127.0.0.1 for TCP)."),
+        QStringLiteral("HOST"));
+    const QCommandLineOption dbPort(QStringLiteral("db-port"),
+                                    QStringLiteral("Database server TCP port (default 3306)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption dbUser(QStringLiteral("db-user"),
+                                    QStringLiteral("Database user (default root)."),
+                                    QStringLiteral("U"));
+    const QCommandLineOption dbName(QStringLiteral("db-name"),
+                                    QStringLiteral("Database name (default postcode)."),
+                                    QStringLiteral("D"));
+    const QCommandLineOption dbPassword(
+        QStringLiteral("db-password"),
+        QStringLiteral("Database password. Other users can see it in the process list: "
+                       "prefer the environment variable STRAATWIJS_DB_PASSWORD."),
+        QStringLiteral("PASSWORD"));
+    const QCommandLineOption dbSqlite(
+        QStringLiteral("db-sqlite"),
+        QStringLiteral("Use the embedded SQLite database in PATH instead of a server; a "
+                       "missing file is created with both tables."),
+        QStringLiteral("PATH"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(headless);
     parser.addOptions({extract, query, type});
+    for (const auto* option : {&dbServer, &dbPort, &dbUser, &dbName, &dbPassword, &dbSqlite})
+        parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pages for --extract."),
                                  QStringLiteral("[FILE...]"));
 
@@ -85,6 +115,31 @@ ParseResult parseCommandLine(const QStringList& arguments)
     result.options.extractFiles = parser.positionalArguments();
     result.options.extractQuery = parser.value(query);
     result.options.extractType = parser.value(type);
+
+    shell::ConnectionOverrides& db = result.options.database;
+    auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {
+        if (parser.isSet(option))
+            into = parser.value(option);
+    };
+    take(dbServer, db.Server);
+    take(dbUser, db.UID);
+    take(dbName, db.Database);
+    take(dbSqlite, db.SqlitePath);
+    if (environment.contains(PasswordVariable))
+        db.PWD = environment.value(PasswordVariable);
+    take(dbPassword, db.PWD);
+    if (parser.isSet(dbPort)) {
+        bool ok = false;
+        const int port = parser.value(dbPort).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            err << "--db-port needs a port number from 1 to 65535, not '" << parser.value(dbPort)
+                << "'\nTry 'straatwijs --help'." << Qt::endl;
+            result.done = true;
+            result.status = ExitUsage;
+            return result;
+        }
+        db.Port = port;
+    }
     return result;
 }
 

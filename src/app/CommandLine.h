@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/DatabaseOptions.h"
+
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +19,8 @@ struct Options
     QStringList extractFiles;
     QString extractQuery; // empty: each file's name without extension
     QString extractType = QStringLiteral("S");
+    // --db-* options and STRAATWIJS_DB_PASSWORD.
+    shell::ConnectionOverrides database;
 };
 
 // Parses the command line. On --help or --version prints and sets `done`
@@ -28,6 +33,10 @@ struct ParseResult
     int status = ExitOk;
 };
 
-ParseResult parseCommandLine(const QStringList& arguments);
+// The database password comes from --db-password, else from the variable
+// STRAATWIJS_DB_PASSWORD of `environment`.
+ParseResult
+parseCommandLine(const QStringList& arguments,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 } // namespace app

@@ -2,6 +2,7 @@
 #include "app/Extract.h"
 #include "messages/MessageLog.h"
 #include "platform/Version.h"
+#include "shell/DatabaseOptions.h"
 #include "shell/Shell.h"
 #include "shell/ui/MDIStraatwijs.h"
 
@@ -20,7 +21,7 @@ QStringList argumentList(int argc, char** argv)
     return list;
 }
 
-int runHeadless(int argc, char** argv)
+int runHeadless(int argc, char** argv, const app::Options& options)
 {
     QCoreApplication app(argc, argv);
     app.setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
@@ -33,6 +34,7 @@ int runHeadless(int argc, char** argv)
     });
     shell::Shell shell(env, log);
     shell.load();
+    shell::applyOverrides(shell, options.database);
     return app::ExitOk;
 }
 
@@ -55,6 +57,6 @@ int main(int argc, char** argv)
     if (parsed.options.extract)
         return runExtract(argc, argv, parsed.options);
     if (parsed.options.headless)
-        return runHeadless(argc, argv);
+        return runHeadless(argc, argv, parsed.options);
     return shell::ui::runWindow(argc, argv);
 }

@@ -65,6 +65,8 @@ void Shell::load()
     PWD = defaults::PWD;
     Database = defaults::Database;
     Url = defaults::Url;
+    Port = defaults::Port;
+    SqlitePath.clear();
     m_autostart = platform::booleanValue(platform::GetSettingValue(
         *m_env.settings, Title, QStringLiteral("Application"), QStringLiteral("Autostart"), false));
     IpAddress = platform::GetMachineIpAddress();

@@ -14,6 +14,7 @@ inline const QString UID = QStringLiteral("root");
 inline const QString PWD = QStringLiteral("Kxrt47+QB");
 inline const QString Database = QStringLiteral("postcode");
 inline const QString Url = QStringLiteral("http://127.0.0.1:8080");
+inline constexpr int Port = 3306;
 } // namespace defaults
 
 // Window placement in twips.
@@ -48,6 +49,10 @@ public:
 
     // The main window's public values.
     QString Server, UID, PWD, Database, Url, IpAddress;
+    // The database server's TCP port, and the embedded database file that
+    // replaces the server when set (empty by default).
+    int Port = defaults::Port;
+    QString SqlitePath;
 
     // Load: fixes the defaults, reads the autostart option, takes the host
     // address and reports it ("IP-address = ...").

@@ -1,0 +1,139 @@
+#include "lookup/Database.h"
+#include "lookup/RequestQueue.h"
+#include "platform/RunError.h"
+#include "support/RecordingSink.h"
+#include "support/TestDatabase.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using lookup::ConnectionValues;
+using lookup::Database;
+using platform::RunError;
+using namespace testing_support;
+
+TEST(Database, ConnectionStringJoinsTheValuesAsTheDriverExpects)
+{
+    const ConnectionValues v{"localhost", "root", "Kxrt47+QB", "postcode"};
+    EXPECT_EQ(lookup::connectionString(v), "DRIVER={MySQL ODBC 3.51 Driver}; SERVER=localhost; "
+                                           "UID=root; PWD=Kxrt47+QB; DATABASE=postcode");
+}
+
+// The lookup form keeps loading when the server is away; what follows must
+// say why, and closing tells the failed state apart from a released one.
+TEST(Database, UnreachableServerReportsWhyAndQueueFailsClearly)
+{
+    RecordingSink sink;
+    Database db(sink);
+    ConnectionValues v = unreachableServer();
+    v.PWD = "Geheim-9f3";
+    try {
+        db.OpenDb(v);
+        FAIL() << "opened an unreachable server";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), RunError::DatabaseError);
+        EXPECT_FALSE(e.description().contains(v.PWD));
+    }
+    ASSERT_EQ(sink.lines.size(), 2);
+    EXPECT_EQ(sink.lines[0], "Open database: postcode op server 127.0.0.1");
+    EXPECT_TRUE(sink.lines[1].startsWith("Open database failed: ")) << sink.lines[1].toStdString();
+    EXPECT_TRUE(sink.lines[1].contains("connect", Qt::CaseInsensitive));
+    EXPECT_FALSE(db.isOpen());
+
+    QString type;
+    try {
+        lookup::SearchQuery(db, type);
+        FAIL() << "searched without a connection";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), RunError::DatabaseError);
+        EXPECT_TRUE(e.description().startsWith("The database is not open: "));
+        EXPECT_EQ(e.source(), "SearchQuery");
+    }
+
+    sink.lines.clear();
+    db.CloseDB();
+    db.CloseDB();
+    EXPECT_EQ(sink.lines, QStringList({"Closing database 0", "Database :postcode closed. RC=3704",
+                                       "Closing database 0", "Database :postcode closed. RC=91"}));
+    EXPECT_THROW(lookup::ResetQuery(db, "x", true), RunError);
+}
+
+TEST(Database, WrongPasswordNeverShowsThePassword)
+{
+    if (!TestDatabase::available(Backend::MariaDB))
+        GTEST_SKIP() << "no test MariaDB server";
+    TestDatabase t(Backend::MariaDB);
+    ConnectionValues v = t.values();
+    v.PWD = "Fout+Wachtwoord'7";
+    RecordingSink sink;
+    Database db(sink);
+    EXPECT_THROW(db.OpenDb(v), RunError);
+    ASSERT_EQ(sink.lines.size(), 2);
+    EXPECT_TRUE(sink.lines[1].contains("Access denied")) << sink.lines[1].toStdString();
+    for (const QString& line : sink.lines)
+        EXPECT_FALSE(line.contains(v.PWD));
+}
+
+class DatabaseOn : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        if (!TestDatabase::available(GetParam()))
+            GTEST_SKIP() << "no test MariaDB server";
+    }
+};
+
+// Accented letters are where a wrong connection character set shows first.
+TEST_P(DatabaseOn, OpensClosesAndKeepsAccentedTextIntact)
+{
+    TestDatabase t(GetParam());
+    RecordingSink sink;
+    Database db(sink);
+    db.OpenDb(t.values());
+    EXPECT_EQ(sink.lines.value(1), "Open database finished. RC=0");
+
+    const QString town = QString::fromUtf8("Curaçao Één Ĳsselmeer ö ï 🏠");
+    QSqlQuery insert(db.connection("test"));
+    insert.prepare("INSERT INTO Straatwijs (Query, Type, Postcode, Straat, Woonplaats, Resultaten, "
+                   "Ip) VALUES (?, 'S', '1234AB', 'Straat', ?, 3, '127.0.0.1')");
+    insert.addBindValue(town);
+    insert.addBindValue(town);
+    ASSERT_TRUE(insert.exec());
+    const QVariantMap row = t.rows("Straatwijs").value(0);
+    EXPECT_EQ(row.value("Woonplaats").toString(), town);
+    EXPECT_EQ(row.value("Resultaten").toInt(), 3);
+    EXPECT_TRUE(row.value("EvenOneven").isNull());
+    EXPECT_TRUE(row.value("NrVan").isNull());
+    EXPECT_TRUE(row.value("NrTm").isNull());
+
+    sink.lines.clear();
+    db.CloseDB();
+    EXPECT_EQ(sink.lines.value(1).right(12), "closed. RC=0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseOn, ::testing::Values(Backend::SQLite, Backend::MariaDB),
+                         [](const auto& info) { return backendName(info.param); });
+
+TEST(Database, NewSqliteFileGetsBothTablesAnExistingOneIsLeftAlone)
+{
+    QTemporaryDir dir;
+    RecordingSink sink;
+    ConnectionValues v;
+    v.SqlitePath = dir.filePath("nieuw.sqlite");
+    {
+        Database db(sink);
+        db.OpenDb(v);
+        EXPECT_EQ(sink.lines.value(0), "Open database: " + v.SqlitePath + " op server SQLite");
+        QSqlQuery q(db.connection("test"));
+        EXPECT_TRUE(q.exec("SELECT Query, Type, Status FROM Requests"));
+        EXPECT_TRUE(q.exec("SELECT EvenOneven, NrVan, NrTm, Resultaten, Ip FROM Straatwijs"));
+        EXPECT_TRUE(q.exec("DROP TABLE Straatwijs"));
+    }
+    Database again(sink);
+    again.OpenDb(v);
+    QSqlQuery q(again.connection("test"));
+    EXPECT_FALSE(q.exec("SELECT * FROM Straatwijs"));
+}
