@@ -13,7 +13,8 @@ CREATE TABLE IF NOT EXISTS Requests (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- One row per postcode record; rows are only ever appended. A record
--- without house numbers leaves EvenOneven, NrVan and NrTm NULL.
+-- without house numbers leaves EvenOneven, NrVan and NrTm NULL. Resultaten is
+-- the count the site reported, NULL when its page gave none.
 CREATE TABLE IF NOT EXISTS Straatwijs (
   Query VARCHAR(255) NOT NULL DEFAULT '',
   Type CHAR(1) NOT NULL DEFAULT '',
@@ -23,6 +24,6 @@ CREATE TABLE IF NOT EXISTS Straatwijs (
   NrVan VARCHAR(16) NULL DEFAULT NULL,
   NrTm VARCHAR(16) NULL DEFAULT NULL,
   Woonplaats VARCHAR(255) NOT NULL DEFAULT '',
-  Resultaten INT NOT NULL DEFAULT 0,
+  Resultaten DOUBLE NULL DEFAULT NULL,
   Ip VARCHAR(45) NOT NULL DEFAULT ''
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;

@@ -32,6 +32,25 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: every message goes to stdout as one line, "
                        "message boxes to stderr with their default answer."));
+    const QCommandLineOption big(
+        QStringLiteral("big"),
+        QStringLiteral("With --headless: process one open request of type B (21 searches)."));
+    const QCommandLineOption small(
+        QStringLiteral("small"),
+        QStringLiteral("With --headless: a batch of N open requests of type S."),
+        QStringLiteral("N"));
+    const QCommandLineOption minimal(
+        QStringLiteral("minimal"),
+        QStringLiteral("With --headless: a batch of N open requests of type M."),
+        QStringLiteral("N"));
+    const QCommandLineOption autostart(
+        QStringLiteral("autostart"),
+        QStringLiteral("With --headless: the autostart run (after a second, a batch of 32 "
+                       "requests of type S, then 10 s), whatever the stored setting."));
+    const QCommandLineOption url(
+        QStringLiteral("url"),
+        QStringLiteral("Base address of the postcode site (default http://127.0.0.1:8080)."),
+        QStringLiteral("BASE"));
     const QCommandLineOption extract(
         QStringLiteral("extract"),
         QStringLiteral("Read saved result pages (FILE...) as the harvester would and print, per "
@@ -72,6 +91,7 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(headless);
+    parser.addOptions({big, small, minimal, autostart, url});
     parser.addOptions({extract, query, type});
     for (const auto* option : {&dbServer, &dbPort, &dbUser, &dbName, &dbPassword, &dbSqlite})
         parser.addOption(*option);
@@ -111,6 +131,46 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
         return result;
     }
     result.options.headless = parser.isSet(headless);
+    auto usage = [&](const QString& why) {
+        err << why << "\nTry 'straatwijs --help'." << Qt::endl;
+        result.done = true;
+        result.status = ExitUsage;
+        return result;
+    };
+    int commands = 0;
+    for (const auto* option : {&big, &small, &minimal, &autostart})
+        commands += parser.isSet(*option) ? 1 : 0;
+    if (commands > 1)
+        return usage(QStringLiteral("Give one of --big, --small, --minimal and --autostart."));
+    if (commands == 1 && !result.options.headless)
+        return usage(QStringLiteral("--big, --small, --minimal and --autostart need --headless; "
+                                    "in the window, use the menu Handmatig."));
+    if (parser.isSet(big))
+        result.options.harvest = HarvestCommand::Big;
+    if (parser.isSet(autostart))
+        result.options.harvest = HarvestCommand::Autostart;
+    for (const auto& [option, command] :
+         {std::pair{&small, HarvestCommand::Small}, std::pair{&minimal, HarvestCommand::Minimal}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        const int n = parser.value(*option).toInt(&ok);
+        if (!ok || n < 0)
+            return usage(QStringLiteral("--%1 needs a number of requests, not '%2'")
+                             .arg(option->names().first(), parser.value(*option)));
+        result.options.harvest = command;
+        result.options.count = n;
+    }
+    if (parser.isSet(url)) {
+        const QString base = parser.value(url);
+        if (!base.startsWith(QLatin1String("http://")) &&
+            !base.startsWith(QLatin1String("https://")))
+            return usage(QStringLiteral("--url needs an address starting with http:// or "
+                                        "https://, not '%1'")
+                             .arg(base));
+        // The site's paths are appended to it: no trailing slash.
+        result.options.url = base.endsWith(QLatin1Char('/')) ? base.chopped(1) : base;
+    }
     result.options.extract = parser.isSet(extract);
     result.options.extractFiles = parser.positionalArguments();
     result.options.extractQuery = parser.value(query);

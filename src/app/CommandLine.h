@@ -5,15 +5,37 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace app {
 
 // Exit statuses that users' scripts rely on.
-enum ExitStatus { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitBlocked = 3 };
+enum ExitStatus
+{
+    ExitOk = 0,
+    ExitFailure = 1,
+    ExitUsage = 2,
+    ExitBlocked = 3
+};
+
+// The harvest command of a run without a window.
+enum class HarvestCommand
+{
+    None,
+    Big,
+    Small,
+    Minimal,
+    Autostart
+};
 
 struct Options
 {
     bool headless = false;
+    // --big, --small N, --minimal N, --autostart (need --headless).
+    HarvestCommand harvest = HarvestCommand::None;
+    int count = 0;
+    // --url BASE: the postcode site's base address instead of the default.
+    std::optional<QString> url;
     // --extract FILE... [--query TEXT] [--type T]: read saved pages, print records.
     bool extract = false;
     QStringList extractFiles;

@@ -16,8 +16,8 @@ void applyOverrides(Shell& shell, const ConnectionOverrides& o)
 
 lookup::MainWindowValues lookupValues(const Shell& s)
 {
-    return lookup::MainWindowValues{s.Server, s.UID,  s.PWD,       s.Database,
-                                    s.Url,    s.Port, s.SqlitePath};
+    return lookup::MainWindowValues{s.Server, s.UID,  s.PWD,        s.Database,
+                                    s.Url,    s.Port, s.SqlitePath, s.IpAddress};
 }
 
 std::unique_ptr<lookup::PostcodeLookup> loadLookup(Shell& shell)

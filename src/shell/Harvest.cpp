@@ -57,7 +57,6 @@ void Harvest::mnuDoBig_Click()
     form.Reposition(ThreeQuarters, Top, false);
     emit requestStarted(1, 1);
     form.DoQuery(QString(), QStringLiteral("B"));
-    emit pauseStarted(3000);
     m_env.wait->MsgWaitObj(3000);
 }
 
@@ -94,7 +93,6 @@ void Harvest::DoSmall(const QVariant& Aantal, const QString& Typenaam)
         emit requestStarted(i, count);
         form.DoQuery(QString(), Typenaam);
         const qint32 pause = qint32(std::floor(m_env.random->Rnd() * 10000 + 2000));
-        emit pauseStarted(pause);
         m_env.wait->MsgWaitObj(pause);
         if (!form.ValidURL())
             break;
@@ -109,7 +107,6 @@ bool Harvest::Timer1_Timer(bool autostart)
     if (m_running)
         return false; // the autostart batch is already under way
     DoSmall(32, QStringLiteral("S"));
-    emit pauseStarted(10000);
     m_env.wait->MsgWaitObj(10000);
     return true;
 }

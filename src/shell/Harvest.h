@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lookup/PostcodeLookup.h"
 #include "platform/Env.h"
 #include "platform/MessageSink.h"
 
@@ -23,6 +24,54 @@ public:
     // Docks the form in the main window; nothing to do without a window.
     virtual void Reposition(const QVariant& RequestedHeight, const QString& Position,
                             bool ParmSetFocus) = 0;
+};
+
+// The lookup form as the harvest commands see it: the engine, and a way to
+// dock its window (nothing to dock when running without one).
+class EngineForm : public LookupForm
+{
+public:
+    using Docking = std::function<void(const QVariant&, const QString&, bool)>;
+    explicit EngineForm(lookup::PostcodeLookup& engine, Docking docking = {})
+        : m_engine(engine), m_docking(std::move(docking))
+    {
+    }
+    QString DoQuery(const QString& Querynaam, const QString& Typenaam) override
+    {
+        return m_engine.DoQuery(Querynaam, Typenaam);
+    }
+    bool ValidURL() const override { return m_engine.ValidURL; }
+    void Reposition(const QVariant& RequestedHeight, const QString& Position,
+                    bool ParmSetFocus) override
+    {
+        if (m_docking)
+            m_docking(RequestedHeight, Position, ParmSetFocus);
+    }
+
+private:
+    lookup::PostcodeLookup& m_engine;
+    Docking m_docking;
+};
+
+// Passes every wait on and tells a watcher about the pauses (waits longer
+// than a page poll), so a window can count them down.
+class ReportingWait : public platform::Wait
+{
+public:
+    ReportingWait(platform::Wait& inner, std::function<void(qint32)> pauseStarted)
+        : m_inner(inner), m_pauseStarted(std::move(pauseStarted))
+    {
+    }
+    qint32 MsgWaitObj(qint32 Milliseconds) override
+    {
+        if (Milliseconds > 10 && m_pauseStarted)
+            m_pauseStarted(Milliseconds);
+        return m_inner.MsgWaitObj(Milliseconds);
+    }
+
+private:
+    platform::Wait& m_inner;
+    std::function<void(qint32)> m_pauseStarted;
 };
 
 // The harvest commands of the main window and its start-up timer: one big
@@ -51,9 +100,8 @@ public:
 
 signals:
     void runningChanged(bool running);
-    // Request i of n (n is 1 for a big request) with its query text once known.
+    // Request i of n (n is 1 for a big request).
     void requestStarted(int i, int n);
-    void pauseStarted(qint32 milliseconds);
 
 private:
     void askAndRun(const QString& Typenaam);

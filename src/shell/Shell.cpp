@@ -28,9 +28,9 @@ Placement defaultPlacement(double screenWidth, double screenHeight)
 Placement storedPlacement(platform::SettingsStore& store, const Placement& d)
 {
     auto read = [&store](const char* key, double def) {
-        return platform::Val(platform::GetSettingValue(store, Title, Main, QString::fromLatin1(key),
-                                                        numberText(def))
-                                 .toString());
+        return platform::Val(
+            platform::GetSettingValue(store, Title, Main, QString::fromLatin1(key), numberText(def))
+                .toString());
     };
     Placement p;
     p.height = read("WindowHeight", d.height);

@@ -2,6 +2,7 @@
 
 #include "lookup/ui/BrowserPaneLayout.h"
 #include "platform/Twips.h"
+#include "platform/ui/BrowserView.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -17,7 +18,9 @@ frmPostcode::frmPostcode(std::unique_ptr<lookup::PostcodeLookup> engine, QWidget
     : QWidget(parent), m_engine(std::move(engine))
 {
     Frame3 = new QFrame(this);
-    brwWebBrowser = new QWidget(Frame3);
+    auto* view = new platform::BrowserView(Frame3);
+    view->follow(m_engine->browser());
+    brwWebBrowser = view;
     cmdBack = new QPushButton(QStringLiteral("Terug"), Frame3);
     cmdRefresh = new QPushButton(QStringLiteral("Refresh pagina"), Frame3);
     Frame3->setVisible(true);

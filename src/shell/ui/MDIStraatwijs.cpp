@@ -1,19 +1,26 @@
 #include "shell/ui/MDIStraatwijs.h"
 
+#include "lookup/ui/frmPostcode.h"
 #include "messages/ui/Alg.h"
 #include "platform/RunError.h"
 #include "platform/Twips.h"
 #include "platform/Version.h"
 #include "platform/ui/WidgetPrompts.h"
+#include "shell/DatabaseOptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTextStream>
+#include <cstdio>
+#include <cstdlib>
 
 namespace shell::ui {
 
@@ -41,9 +48,30 @@ public:
         return true;
     }
 };
+
+// Keeps the lookup form open while a batch works in it.
+class KeepWhileRunning : public QObject
+{
+public:
+    KeepWhileRunning(QObject* parent, const Harvest& harvest) : QObject(parent), m_harvest(harvest)
+    {
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Close || !m_harvest.running())
+            return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    const Harvest& m_harvest;
+};
 } // namespace
 
-MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent) : QMainWindow(parent), m_shell(shell)
+MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent)
+    : QMainWindow(parent), m_shell(shell),
+      m_harvest(shell.env(), shell.log(), [this]() -> LookupForm& { return frmPostcode(); })
 {
     setObjectName(QStringLiteral("MDIStraatwijs"));
     m_mdiArea = new QMdiArea(this);
@@ -60,6 +88,12 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent) : QMainWindow(parent
     m_algWindow->show();
 
     createMenus();
+    createStatusBar();
+    connect(&m_harvest, &Harvest::runningChanged, this, &MDIStraatwijs::batchRunning);
+    connect(&m_harvest, &Harvest::requestStarted, this, [this](int i, int n) {
+        m_stepState = Step{i, n};
+        showProgress();
+    });
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(1000);
@@ -94,6 +128,127 @@ void MDIStraatwijs::createMenus()
     mnuDoMinimal = mnuHandmatig->addAction(QStringLiteral("DoMinimal"));
     mnuDoMinimal->setObjectName(QStringLiteral("mnuDoMinimal"));
     connect(mnuDoMinimal, &QAction::triggered, this, &MDIStraatwijs::mnuDoMinimal_Click);
+}
+
+void MDIStraatwijs::createStatusBar()
+{
+    m_progress = new QProgressBar;
+    m_progress->setMaximumWidth(200);
+    m_progress->setVisible(false);
+    m_step = new QLabel;
+    statusBar()->addWidget(m_progress);
+    statusBar()->addWidget(m_step, 1);
+    m_countdown.setInterval(250);
+    connect(&m_countdown, &QTimer::timeout, this, &MDIStraatwijs::showProgress);
+}
+
+void MDIStraatwijs::batchRunning(bool running)
+{
+    for (QAction* a : {mnuDoBig, mnuDoSmall, mnuDoMinimal})
+        a->setEnabled(!running);
+    m_progress->setVisible(running);
+    if (running) {
+        m_countdown.start();
+    } else {
+        m_countdown.stop();
+        m_stepState = Step{};
+        m_step->clear();
+    }
+}
+
+void MDIStraatwijs::pauseStarted(qint32 milliseconds)
+{
+    m_stepState.pausing = true;
+    m_stepState.pauseEnds = m_shell.env().tick->GetTickCount() + quint32(milliseconds);
+    showProgress();
+}
+
+void MDIStraatwijs::showProgress()
+{
+    if (!m_harvest.running())
+        return;
+    const Step& s = m_stepState;
+    m_progress->setRange(0, qMax(1, s.requests));
+    m_progress->setValue(qMax(0, s.request - 1));
+    QStringList parts;
+    if (s.requests > 0)
+        parts << QStringLiteral("Verzoek %1 van %2").arg(s.request).arg(s.requests) +
+                     (s.query.isEmpty() ? QString() : QStringLiteral(": ") + s.query);
+    if (s.pages > 0)
+        parts << QStringLiteral("pagina %1 van %2").arg(s.page).arg(s.pages);
+    if (s.pausing) {
+        const qint32 left = qint32(s.pauseEnds - m_shell.env().tick->GetTickCount());
+        if (left > 0)
+            parts << QStringLiteral("pauze nog %1 s").arg((left + 999) / 1000);
+    }
+    m_step->setText(parts.join(QStringLiteral("  ·  ")));
+}
+
+LookupForm& MDIStraatwijs::frmPostcode()
+{
+    if (m_lookupForm && m_engineForm)
+        return *m_engineForm;
+    auto* form = new lookup::ui::frmPostcode(
+        std::make_unique<lookup::PostcodeLookup>(m_shell.env(), m_shell.log()));
+    form->setWindowTitle(QStringLiteral("Postcode"));
+    auto* sub = m_mdiArea->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->installEventFilter(new KeepWhileRunning(sub, m_harvest));
+    sub->show();
+    form->Form_Load(lookupValues(m_shell));
+    lookup::PostcodeLookup& engine = form->engine();
+    engine.setRequestStarted([this](const QString& query) {
+        m_stepState.query = query;
+        m_stepState.page = m_stepState.pages = 0;
+        showProgress();
+    });
+    engine.reader().setProgress([this](qint64 page, qint64 pages) {
+        m_stepState.page = page;
+        m_stepState.pages = pages;
+        m_stepState.pausing = false;
+        showProgress();
+    });
+    auto docking = [form](const QVariant& height, const QString& position, bool focus) {
+        form->Reposition(height, position, focus);
+    };
+    m_engineForm = std::make_unique<EngineForm>(engine, docking);
+    setLookupForm(sub, docking);
+    return *m_engineForm;
+}
+
+void MDIStraatwijs::runCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const platform::RunError& e) {
+        m_shell.env().prompts->MsgBox(
+            QStringLiteral("Fout %1: %2").arg(e.number()).arg(e.description()),
+            platform::box::Critical, QString());
+        endNow(1);
+    }
+}
+
+void MDIStraatwijs::mnuDoBig_Click()
+{
+    runCommand([this] { m_harvest.mnuDoBig_Click(); });
+}
+
+void MDIStraatwijs::mnuDoSmall_Click()
+{
+    runCommand([this] { m_harvest.mnuDoSmall_Click(); });
+}
+
+void MDIStraatwijs::mnuDoMinimal_Click()
+{
+    runCommand([this] { m_harvest.mnuDoMinimal_Click(); });
+}
+
+void MDIStraatwijs::endNow(int status)
+{
+    // Returning to the main event loop would first finish a running batch;
+    // the program is to end now, dropping the connection with the process.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 void MDIStraatwijs::MDIForm_Load()
@@ -180,6 +335,8 @@ void MDIStraatwijs::closeEvent(QCloseEvent* event)
 {
     // Ends the program at once: no other window gets to close first.
     event->accept();
+    if (m_harvest.running())
+        endNow(0);
     QCoreApplication::exit(0);
 }
 
@@ -202,6 +359,10 @@ void MDIStraatwijs::mnuEinde_Click()
 void MDIStraatwijs::Timer1_Timer()
 {
     Timer1.stop();
+    bool end = false;
+    runCommand([&] { end = m_harvest.Timer1_Timer(mnuAutosmall32->isChecked()); });
+    if (end)
+        endNow(0);
 }
 
 namespace {
@@ -234,7 +395,7 @@ private:
 };
 } // namespace
 
-int runWindow(int argc, char** argv)
+int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure)
 {
     QElapsedTimer started;
     started.start();
@@ -243,9 +404,18 @@ int runWindow(int argc, char** argv)
     platform::Env env = platform::systemEnv();
     platform::WidgetPrompts prompts;
     env.prompts = &prompts;
+    MDIStraatwijs* shown = nullptr;
+    ReportingWait wait(*env.wait, [&shown](qint32 ms) {
+        if (shown)
+            shown->pauseStarted(ms);
+    });
+    env.wait = &wait;
     messages::MessageLog log(prompts);
     Shell shell(env, log);
     MDIStraatwijs window(shell);
+    shown = &window;
+    if (configure)
+        configure(shell);
     prompts.setParent(&window);
     FirstPaint firstPaint(&window, started);
     if (qEnvironmentVariableIntValue("STRAATWIJS_EXIT_AFTER_PAINT") == 1)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Harvest.h"
 #include "shell/Shell.h"
 
 #include <QMainWindow>
@@ -8,8 +9,10 @@
 #include <functional>
 #include <optional>
 
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QProgressBar;
 
 namespace messages::ui {
 class Alg;
@@ -34,6 +37,12 @@ public:
     // through `reposition` while the child window exists.
     void setLookupForm(QMdiSubWindow* form, LookupReposition reposition);
 
+    // The lookup form, loaded (and docked) on first use.
+    LookupForm& frmPostcode();
+    Harvest& harvest() { return m_harvest; }
+    // Shows the countdown of a pause in the status bar.
+    void pauseStarted(qint32 milliseconds);
+
     QMdiArea* mdiArea() const { return m_mdiArea; }
     messages::ui::Alg* alg() const { return m_alg; }
     QMdiSubWindow* algWindow() const { return m_algWindow; }
@@ -51,13 +60,10 @@ public:
 public slots:
     void mnuAutosmall32_Click();
     void mnuEinde_Click();
-    void mnuDoBig_Click() {}
-    void mnuDoSmall_Click() {}
-    void mnuDoMinimal_Click() {}
+    void mnuDoBig_Click();
+    void mnuDoSmall_Click();
+    void mnuDoMinimal_Click();
     void Timer1_Timer();
-    // The unattended batch that Timer1 starts when autostart is on; the
-    // harvest commands are not wired in yet, so nothing calls it.
-    void runAutostartBatch() {}
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -67,6 +73,14 @@ protected:
 
 private:
     void createMenus();
+    void createStatusBar();
+    // Runs a harvest command; a failure that reaches it is shown with its
+    // number and description and ends the program with status 1.
+    void runCommand(const std::function<void()>& command);
+    void batchRunning(bool running);
+    void showProgress();
+    // Ends the process now, also from inside a batch's waits.
+    [[noreturn]] void endNow(int status);
     void MDIForm_Load();
     void MDIForm_Resize();
     Placement placement() const;
@@ -79,10 +93,25 @@ private:
     QPointer<QMdiSubWindow> m_lookupForm;
     LookupReposition m_lookupReposition;
     std::optional<Placement> m_savedPlacement;
+
+    Harvest m_harvest;
+    std::unique_ptr<EngineForm> m_engineForm;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_step = nullptr;
+    QTimer m_countdown;
+    struct Step
+    {
+        int request = 0, requests = 0;
+        QString query;
+        qint64 page = 0, pages = 0;
+        quint32 pauseEnds = 0; // tick count
+        bool pausing = false;
+    } m_stepState;
 };
 
 // Starts the desktop program: the main window with its child windows.
+// `configure` runs right after the main window's load (command-line values).
 // Returns the exit status.
-int runWindow(int argc, char** argv);
+int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure = {});
 
 } // namespace shell::ui
