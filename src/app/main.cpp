@@ -1,10 +1,8 @@
 #include "app/CommandLine.h"
 #include "app/Extract.h"
+#include "app/HeadlessRun.h"
 #include "messages/MessageLog.h"
-#include "platform/RunError.h"
 #include "platform/Version.h"
-#include "shell/DatabaseOptions.h"
-#include "shell/Harvest.h"
 #include "shell/Shell.h"
 #include "shell/ui/MDIStraatwijs.h"
 
@@ -23,50 +21,6 @@ QStringList argumentList(int argc, char** argv)
     return list;
 }
 
-// Applies the command line's values after the main window's load.
-void configure(shell::Shell& shell, const app::Options& options)
-{
-    shell::applyOverrides(shell, options.database);
-    if (options.url)
-        shell.Url = *options.url;
-}
-
-// Runs the harvest command without a window. A failure ends the run with
-// its number and description on stderr; the request being processed then
-// stays "L".
-int runHarvest(shell::Shell& shell, const app::Options& options)
-{
-    using app::HarvestCommand;
-    std::unique_ptr<lookup::PostcodeLookup> engine = shell::loadLookup(shell);
-    shell::EngineForm form(*engine);
-    shell::Harvest harvest(shell.env(), shell.log(),
-                           [&form]() -> shell::LookupForm& { return form; });
-    try {
-        switch (options.harvest) {
-        case HarvestCommand::Big:
-            harvest.mnuDoBig_Click();
-            break;
-        case HarvestCommand::Small:
-            harvest.DoSmall(options.count, QStringLiteral("S"));
-            break;
-        case HarvestCommand::Minimal:
-            harvest.DoSmall(options.count, QStringLiteral("M"));
-            break;
-        case HarvestCommand::Autostart:
-            // The start-up timer's one tick comes a second after start.
-            shell.env().wait->MsgWaitObj(1000);
-            harvest.Timer1_Timer(true);
-            break;
-        case HarvestCommand::None:
-            break;
-        }
-    } catch (const platform::RunError& e) {
-        QTextStream(stderr) << "Error " << e.number() << ": " << e.description() << Qt::endl;
-        return app::ExitFailure;
-    }
-    return engine->ValidURL ? app::ExitOk : app::ExitBlocked;
-}
-
 int runHeadless(int argc, char** argv, const app::Options& options)
 {
     QCoreApplication app(argc, argv);
@@ -80,10 +34,11 @@ int runHeadless(int argc, char** argv, const app::Options& options)
     });
     shell::Shell shell(env, log);
     shell.load();
-    configure(shell, options);
+    app::configure(shell, options);
     if (options.harvest == app::HarvestCommand::None)
         return app::ExitOk;
-    return runHarvest(shell, options);
+    QTextStream err(stderr);
+    return app::runHarvest(shell, options, err);
 }
 
 int runExtract(int argc, char** argv, const app::Options& options)

@@ -1,7 +1,7 @@
 #include "lookup/PageReader.h"
 
 #include "PostcodeSite.h"
-#include "RecordingSink.h"
+#include "support/RecordingSink.h"
 #include "platform/Browser.h"
 #include "platform/RunError.h"
 #include "support/TestEnv.h"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace lookup;
+using testing_support::RecordingSink;
 
 namespace {
 

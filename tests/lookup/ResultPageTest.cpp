@@ -1,11 +1,12 @@
 #include "lookup/ResultPage.h"
 
-#include "RecordingSink.h"
+#include "support/RecordingSink.h"
 #include "platform/HtmlDocument.h"
 
 #include <gtest/gtest.h>
 
 using namespace lookup;
+using testing_support::RecordingSink;
 
 namespace {
 
