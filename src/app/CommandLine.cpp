@@ -20,10 +20,11 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
         "Straatwijs harvests Dutch postcode data: it takes open requests from the table "
         "Requests, walks the postcode site's result pages and appends every result row to "
         "the table Straatwijs.\n\n"
-        "Exit status: 0 done, 1 failure, 2 usage error, 3 the site blocked searching.\n\n"
-        "Environment: STRAATWIJS_EXIT_AFTER_PAINT=1 makes the window print the time from "
-        "start to its first paint (\"first paint after N ms\") and exit, for start-up "
-        "measurements."));
+        "Exit status: 0 the batch ran to its end, 1 a failure ended it, 2 usage error, 3 it "
+        "stopped because the site blocked searching.\n\n"
+        "Environment: STRAATWIJS_DB_PASSWORD is the database password. "
+        "STRAATWIJS_EXIT_AFTER_PAINT=1 makes the window print the time from start to its first "
+        "paint (\"first paint after N ms\") and exit, for start-up measurements."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
@@ -114,7 +115,9 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
         return result;
     }
     if (parser.isSet(help)) {
-        out << parser.helpText();
+        // Parsed before the application object exists, so name the program here.
+        out << parser.helpText().replace(QLatin1String("<executable_name>"),
+                                         QLatin1String("straatwijs"));
         result.done = true;
         return result;
     }
