@@ -160,13 +160,7 @@ QSqlDatabase TestDatabase::connection() const
 
 void TestDatabase::exec(const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.prepare(sql))
-        fail(sql, q.lastError());
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        fail(sql, q.lastError());
+    select(sql, values);
 }
 
 QList<QVariantList> TestDatabase::select(const QString& sql, const QVariantList& values)

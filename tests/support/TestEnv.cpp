@@ -1,6 +1,9 @@
 #include "support/TestEnv.h"
+#include "support/TestProcess.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QEventLoop>
 
@@ -64,6 +67,17 @@ TestEnv::TestEnv()
     env.random = &random;
     env.settings = &settings;
     env.prompts = &prompts;
+}
+
+void isolateUserFolders(const QTemporaryDir& folder)
+{
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = folder.path() + QStringLiteral("/runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    }
 }
 
 } // namespace testing_support
