@@ -14,7 +14,8 @@ double Val(const QString& text, bool* found)
         if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
             c == QLatin1Char('\r'))
             continue;
-        if (!seenSign && !seenDigit && !seenPoint && (c == QLatin1Char('-') || c == QLatin1Char('+'))) {
+        if (!seenSign && !seenDigit && !seenPoint &&
+            (c == QLatin1Char('-') || c == QLatin1Char('+'))) {
             seenSign = true;
             digits += c;
             continue;
@@ -43,8 +44,8 @@ double toNumber(const QString& text, bool* ok)
     const QString t = text.trimmed();
     bool good = !t.isEmpty();
     for (const QChar c : t) {
-        if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') || c == QLatin1Char('+') ||
-              c == QLatin1Char('e') || c == QLatin1Char('E'))) {
+        if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
+              c == QLatin1Char('+') || c == QLatin1Char('e') || c == QLatin1Char('E'))) {
             good = false;
             break;
         }

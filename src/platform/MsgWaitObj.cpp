@@ -23,7 +23,8 @@ qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint
 {
     if (HandleCount != 0)
         throw RunError(RunError::InvalidProcedureCall,
-                       QStringLiteral("MsgWaitObj supports no handles"), QStringLiteral("MsgWaitObj"));
+                       QStringLiteral("MsgWaitObj supports no handles"),
+                       QStringLiteral("MsgWaitObj"));
     const bool unlimited = Milliseconds == -1;
     qint32 deadline = 0;
     qint32 remaining = -1;
@@ -34,8 +35,8 @@ qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint
             remaining = wrapSub(deadline, qint32(clock.GetTickCount()));
             // A remaining time larger than the whole request means the clock
             // ran backwards or the arithmetic wrapped the wrong way.
-            const bool timeUp = (remaining ^ Milliseconds) > 0 ? remaining > Milliseconds
-                                                                : remaining < 0;
+            const bool timeUp =
+                (remaining ^ Milliseconds) > 0 ? remaining > Milliseconds : remaining < 0;
             if (timeUp)
                 return WaitTimeout;
         }

@@ -37,8 +37,7 @@ qint32 wrapSub(qint32 a, qint32 b);
 // window events, and returns 258 when the time is up, or the wait result that
 // ended it. Only HandleCount 0 is supported (no caller waits on handles);
 // another count throws RunError 5.
-qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events,
-                  qint32 HandleCount = 0);
+qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint32 HandleCount = 0);
 
 // The pause interface the program's logic uses, so tests can record and
 // skip pauses. The production implementation runs MsgWaitObj.

@@ -9,10 +9,38 @@ namespace platform {
 
 // Message box style numbers and answers of the platform.
 namespace box {
-enum Buttons { OKOnly = 0, OKCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5 };
-enum Icons { Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
-enum DefaultButton { DefaultButton1 = 0, DefaultButton2 = 256, DefaultButton3 = 512 };
-enum Answer { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+enum Buttons
+{
+    OKOnly = 0,
+    OKCancel = 1,
+    AbortRetryIgnore = 2,
+    YesNoCancel = 3,
+    YesNo = 4,
+    RetryCancel = 5
+};
+enum Icons
+{
+    Critical = 16,
+    Question = 32,
+    Exclamation = 48,
+    Information = 64
+};
+enum DefaultButton
+{
+    DefaultButton1 = 0,
+    DefaultButton2 = 256,
+    DefaultButton3 = 512
+};
+enum Answer
+{
+    OK = 1,
+    Cancel = 2,
+    Abort = 3,
+    Retry = 4,
+    Ignore = 5,
+    Yes = 6,
+    No = 7
+};
 
 // The answers of a style's buttons, left to right.
 QList<int> answersOf(int style);
@@ -26,7 +54,8 @@ class Prompts
 public:
     virtual ~Prompts() = default;
     // Shows Prompt with the style's buttons and icon; returns the answer.
-    virtual int MsgBox(const QString& Prompt, int Buttons = box::OKOnly, const QString& Title = {}) = 0;
+    virtual int MsgBox(const QString& Prompt, int Buttons = box::OKOnly,
+                       const QString& Title = {}) = 0;
     // Asks for a text; nullopt when the user cancelled.
     virtual std::optional<QString> InputBox(const QString& Prompt, const QString& Title = {},
                                             const QString& Default = {}) = 0;

@@ -54,7 +54,8 @@ RunError RunError::fromErrno(int err, const QString& source, const QString& path
         description = QStringLiteral("File already open");
         break;
     default:
-        description = QStringLiteral("Path/File access error (%1)").arg(QString::fromLocal8Bit(std::strerror(err)));
+        description = QStringLiteral("Path/File access error (%1)")
+                          .arg(QString::fromLocal8Bit(std::strerror(err)));
         break;
     }
     if (!path.isEmpty())

@@ -12,7 +12,8 @@ namespace platform {
 class RunError : public std::exception
 {
 public:
-    enum Number {
+    enum Number
+    {
         InvalidProcedureCall = 5,
         TypeMismatch = 13,
         BadFileNameOrNumber = 52,

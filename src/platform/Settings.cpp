@@ -31,9 +31,10 @@ void IniSettingsStore::SaveSetting(const QString& AppName, const QString& Sectio
     s.setValue(keyPath(Section, Key), Setting);
     s.sync();
     if (s.status() != QSettings::NoError)
-        throw RunError(RunError::PathFileAccessError,
-                       QStringLiteral("Cannot save setting %1 to %2").arg(keyPath(Section, Key), s.fileName()),
-                       QStringLiteral("SaveSetting"));
+        throw RunError(
+            RunError::PathFileAccessError,
+            QStringLiteral("Cannot save setting %1 to %2").arg(keyPath(Section, Key), s.fileName()),
+            QStringLiteral("SaveSetting"));
 }
 
 QVariant GetSettingValue(SettingsStore& store, const QString& AppName, const QString& Section,

@@ -1,9 +1,9 @@
 #include "lookup/PageReader.h"
 
 #include "PostcodeSite.h"
-#include "support/RecordingSink.h"
 #include "platform/Browser.h"
 #include "platform/RunError.h"
+#include "support/RecordingSink.h"
 #include "support/TestEnv.h"
 
 #include <cmath>

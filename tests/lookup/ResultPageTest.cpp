@@ -1,7 +1,7 @@
 #include "lookup/ResultPage.h"
 
-#include "support/RecordingSink.h"
 #include "platform/HtmlDocument.h"
+#include "support/RecordingSink.h"
 
 #include <gtest/gtest.h>
 

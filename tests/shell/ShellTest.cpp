@@ -63,5 +63,7 @@ TEST(Shell, LoadSetsDefaultsAutostartAndReportsTheAddress)
 
 TEST(Shell, CaptionCarriesVersionAndTrailingBlank)
 {
-    EXPECT_TRUE(QRegularExpression("^Straatwijs, Versie: \\d+\\.\\d+\\.\\d+ $").match(caption()).hasMatch());
+    EXPECT_TRUE(QRegularExpression("^Straatwijs, Versie: \\d+\\.\\d+\\.\\d+ $")
+                    .match(caption())
+                    .hasMatch());
 }

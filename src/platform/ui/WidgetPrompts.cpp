@@ -48,8 +48,9 @@ QMessageBox::Icon iconFor(int style)
 
 int WidgetPrompts::MsgBox(const QString& Prompt, int Buttons, const QString& Title)
 {
-    QMessageBox mb(iconFor(Buttons), Title.isEmpty() ? QString::fromLatin1(version::ProgramTitle) : Title,
-                   Prompt, QMessageBox::NoButton, m_parent);
+    QMessageBox mb(iconFor(Buttons),
+                   Title.isEmpty() ? QString::fromLatin1(version::ProgramTitle) : Title, Prompt,
+                   QMessageBox::NoButton, m_parent);
     const QList<int> answers = box::answersOf(Buttons);
     for (int a : answers)
         mb.addButton(buttonFor(a));
