@@ -60,10 +60,3 @@ TEST(Shell, LoadSetsDefaultsAutostartAndReportsTheAddress)
     again.toggleAutostart();
     EXPECT_EQ(t.settings.values.value("Straatwijs/Application/Autostart"), "False");
 }
-
-TEST(Shell, CaptionCarriesVersionAndTrailingBlank)
-{
-    EXPECT_TRUE(QRegularExpression("^Straatwijs, Versie: \\d+\\.\\d+\\.\\d+ $")
-                    .match(caption())
-                    .hasMatch());
-}
