@@ -1,7 +1,6 @@
 #include "shell/Shell.h"
 #include "support/TestEnv.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace shell;
@@ -34,29 +33,4 @@ TEST(Placement, StoredValuesBlanksAndLeadingNumbers)
     savePlacement(t.settings, Placement{100, 200, 3000.5, 4000});
     EXPECT_EQ(t.settings.values.value("Straatwijs/Main/WindowWidth"), "3000.5");
     EXPECT_EQ(storedPlacement(t.settings, d).left, 200);
-}
-
-TEST(Shell, LoadSetsDefaultsAutostartAndReportsTheAddress)
-{
-    TestEnv t;
-    messages::MessageLog log(t.prompts);
-    Shell s(t.env, log);
-    s.load();
-    EXPECT_EQ(s.Server, "localhost");
-    EXPECT_EQ(s.UID, "root");
-    EXPECT_EQ(s.Database, "postcode");
-    EXPECT_EQ(s.Url, "http://127.0.0.1:8080");
-    EXPECT_FALSE(s.autostart());
-    EXPECT_TRUE(QRegularExpression("^IP-address = \\d+\\.\\d+\\.\\d+\\.\\d+\\r\\n$")
-                    .match(log.text())
-                    .hasMatch())
-        << log.text().toStdString();
-
-    s.toggleAutostart();
-    EXPECT_EQ(t.settings.values.value("Straatwijs/Application/Autostart"), "True");
-    Shell again(t.env, log);
-    again.load();
-    EXPECT_TRUE(again.autostart());
-    again.toggleAutostart();
-    EXPECT_EQ(t.settings.values.value("Straatwijs/Application/Autostart"), "False");
 }
