@@ -1,4 +1,5 @@
 #include "messages/MessageLog.h"
+#include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@ using messages::MessageLog;
 
 TEST(MessageLog, LinesPhaseEightAndStartpunt)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     QString echoed;
     log.setEcho([&](const QString& t) { echoed += t; });
@@ -23,7 +24,7 @@ TEST(MessageLog, LinesPhaseEightAndStartpunt)
 
 TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
 
     // One character over the limit; the first line feed at or after position
@@ -48,7 +49,7 @@ TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
 
 TEST(MessageLog, MessageBoxesLeaveATrace)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     log.AddMsgBoxMelding("Bestand niet gevonden", "Bestand zoeken", 16, false, 0, true);
     EXPECT_EQ(log.text(), "Bestand zoeken\r\nBestand niet gevonden\r\n");
@@ -70,7 +71,7 @@ TEST(MessageLog, MessageBoxesLeaveATrace)
 
 TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     QStringList lines;
     log.setLogWriter([&](qint16 n, const QString& line) {

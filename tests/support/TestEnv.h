@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Env.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QList>
 #include <QMap>
@@ -55,7 +56,7 @@ struct TestEnv
     RecordingWait wait{clocks};
     platform::SequenceRandom random;
     MemorySettingsStore settings;
-    platform::ScriptedPrompts prompts;
+    ScriptedPrompts prompts;
     platform::Env env;
 };
 

@@ -1,4 +1,5 @@
 #include "messages/ui/Alg.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -42,7 +43,7 @@ void settle()
 
 TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     log.AddMelding("before the window");
     Alg alg(log);
@@ -77,7 +78,7 @@ TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
 
 TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     QMdiArea area;
     area.resize(800, 600);
@@ -120,7 +121,7 @@ TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
 
 TEST(Alg, PrintingWithoutAPrinterSaysSoInTheLog)
 {
-    platform::ScriptedPrompts prompts;
+    testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     Alg alg(log);
     if (!QPrinterInfo::defaultPrinter().isNull())
