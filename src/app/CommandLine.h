@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ExitStatus.h"
 #include "shell/DatabaseOptions.h"
 
 #include <QProcessEnvironment>
@@ -8,15 +9,6 @@
 #include <optional>
 
 namespace app {
-
-// Exit statuses that users' scripts rely on.
-enum ExitStatus
-{
-    ExitOk = 0,
-    ExitFailure = 1,
-    ExitUsage = 2,
-    ExitBlocked = 3
-};
 
 // The harvest command of a run without a window.
 enum class HarvestCommand

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace app {
+
+// Exit statuses of the command-line programs; users' scripts rely on them.
+enum ExitStatus
+{
+    ExitOk = 0,            // the work ran to its end
+    ExitFailure = 1,       // a failure ended it (number and description on stderr)
+    ExitUsage = 2,         // the command line was wrong
+    ExitBlocked = 3,       // the site blocked searching; the request is open again
+    ExitUnreachable = 4,   // the site could not be reached; nothing stored, request open again
+    ExitInterrupted = 130, // SIGINT; the request being processed is open again
+    ExitTerminated = 143,  // SIGTERM; the same
+};
+
+} // namespace app
