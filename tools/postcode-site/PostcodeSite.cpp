@@ -126,6 +126,11 @@ void PostcodeSite::handle(QTcpSocket* socket, const QByteArray& head)
     int delay = m_options.slowMs;
     QByteArray path = target.left(target.indexOf('?'));
     takePrefix(path, "/slow", &delay);
+    if (m_options.failAfterRequests > 0 && m_requests.size() > m_options.failAfterRequests &&
+        m_options.failStatus == 0) {
+        socket->abort();
+        return;
+    }
 
     auto respond = [this, socket, target, cookie, acceptEncoding] {
         bool hang = false;
@@ -174,6 +179,10 @@ QByteArray PostcodeSite::answer(const QByteArray& target, const QByteArray& acce
                     ? "Content-Type: text/html; charset=" + m_options.charset.toLatin1()
                     : QByteArray("Content-Type: text/html"));
 
+    int errorStatus = 0;
+    if (!takePrefix(path, "/status", &errorStatus) && m_options.failAfterRequests > 0 &&
+        m_requests.size() > m_options.failAfterRequests)
+        errorStatus = m_options.failStatus;
     int status = 200;
     QByteArray reason = "OK";
     QString page;
@@ -190,8 +199,14 @@ QByteArray PostcodeSite::answer(const QByteArray& target, const QByteArray& acce
     const QString action = parameter(query, "action");
     const bool search = path == "/index" && action == QLatin1String("search");
     const bool further = path == "/index.php" && action == QLatin1String("page");
+    if (errorStatus >= 400) {
+        status = errorStatus;
+        reason = errorStatus == 404 ? "Not Found" : "Site Error";
+    }
     if (isFixed) {
-        // served as is below
+        // served as is below, with the error status when one is asked for
+    } else if (errorStatus >= 400) {
+        page = QStringLiteral("<html><body><p>Fout %1</p></body></html>").arg(errorStatus);
     } else if (overLimit(m_requestTimes, m_options.blockAfterRequests) ||
                (search && overLimit(m_searchTimes, m_options.blockAfterSearches))) {
         page = blockPage(m_options.charset);

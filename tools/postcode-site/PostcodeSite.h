@@ -15,6 +15,7 @@ namespace postcodesite {
 //   /hang/...       the page starts but never completes
 //   /slow/MS/...    the answer comes after MS milliseconds
 //   /redirect/...   a 302 to the same address without the prefix
+//   /status/N/...   an error page with HTTP status N
 // A prefix registered in fixedPages serves that markup for every address
 // under it (for pages of a layout the generated data does not make).
 struct SiteOptions
@@ -24,6 +25,8 @@ struct SiteOptions
     int blockAfterRequests = 0;                // page requests of any kind per window; 0 = no limit
     int blockWindowSeconds = 600;              // the window of both limits
     int slowMs = 0;                            // delay of every answer
+    int failAfterRequests = 0;                 // later page requests fail; 0 = never
+    int failStatus = 500;                      // how they fail: a status, or 0 = connection reset
     bool hang = false;                         // every page never completes
     QString charset = QStringLiteral("utf-8"); // or "iso-8859-1"
     bool charsetInHeader = true;               // else only the page's meta tag names it

@@ -15,7 +15,8 @@ int main(int argc, char** argv)
         "A local postcode site on 127.0.0.1 with a generated data set, for the demo and the "
         "tests. Prints the port as the first line on stdout.\n"
         "Address prefixes: /hang/ (never completes), /slow/MS/ (answers after MS ms), "
-        "/redirect/ (redirects to the address without it)."));
+        "/redirect/ (redirects to the address without it), /status/N/ (an error page with "
+        "HTTP status N)."));
     parser.addHelpOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Port to listen on; 0 picks a free one."),
@@ -35,6 +36,15 @@ int main(int argc, char** argv)
     const QCommandLineOption slow(QStringLiteral("slow"),
                                   QStringLiteral("Answer every request after MS milliseconds."),
                                   QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption failAfter(
+        QStringLiteral("fail-after-pages"),
+        QStringLiteral("Fail every page request after the first N (0: never)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption failStatus(
+        QStringLiteral("fail-status"),
+        QStringLiteral("How those requests fail: an HTTP status of 400 or more, or 0 to reset "
+                       "the connection."),
+        QStringLiteral("CODE"), QStringLiteral("500"));
     const QCommandLineOption hang(QStringLiteral("hang"),
                                   QStringLiteral("Never complete any page."));
     const QCommandLineOption charset(QStringLiteral("charset"),
@@ -44,8 +54,8 @@ int main(int argc, char** argv)
                                       QStringLiteral("Name the charset only in the page."));
     const QCommandLineOption compress(QStringLiteral("compress"),
                                       QStringLiteral("Deflate pages for clients that accept it."));
-    parser.addOptions(
-        {port, blockAfter, blockAfterPages, blockWindow, slow, hang, charset, metaOnly, compress});
+    parser.addOptions({port, blockAfter, blockAfterPages, blockWindow, slow, failAfter, failStatus,
+                       hang, charset, metaOnly, compress});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -65,6 +75,12 @@ int main(int argc, char** argv)
     options.blockAfterRequests = number(blockAfterPages, 1000000);
     options.blockWindowSeconds = number(blockWindow, 86400 * 365);
     options.slowMs = number(slow, 3600000);
+    options.failAfterRequests = number(failAfter, 1000000);
+    options.failStatus = number(failStatus, 599);
+    if (options.failStatus != 0 && options.failStatus < 400) {
+        err << "Invalid value for --fail-status: " << options.failStatus << Qt::endl;
+        return 2;
+    }
     options.hang = parser.isSet(hang);
     options.charset = parser.value(charset).toLower();
     if (options.charset != QLatin1String("utf-8") &&
