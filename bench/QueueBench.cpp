@@ -26,9 +26,8 @@ static void claimAndReset(benchmark::State& state, Backend backend)
     lookup::Database db(sink);
     db.OpenDb(t.values());
     for (auto _ : state) {
-        QString type = "S";
-        const QString q = lookup::SearchQuery(db, type);
-        lookup::ResetQuery(db, q, false);
+        const lookup::Claim claim = lookup::SearchQuery(db, "S");
+        lookup::ResetQuery(db, claim, false);
     }
 }
 BENCHMARK_CAPTURE(claimAndReset, SQLite, Backend::SQLite)->Unit(benchmark::kMicrosecond);

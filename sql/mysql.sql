@@ -2,9 +2,11 @@
 --
 -- Requests is the work queue that other systems fill; the harvester reads
 -- Query and Type and writes only Status ('N' open, 'L' in progress, 'Y'
--- done). Further columns may be added freely; no key column is needed.
--- Query compares byte for byte, so a request is found again exactly.
+-- done). Further columns may be added freely. The key column lets the
+-- harvester close exactly the row it claimed; without one it closes a row
+-- of the same Query and Type. Query compares byte for byte.
 CREATE TABLE IF NOT EXISTS Requests (
+  Id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   Query VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,
   Type CHAR(1) NOT NULL,
   Status CHAR(1) NOT NULL DEFAULT 'N',

@@ -4,6 +4,7 @@
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE IF NOT EXISTS Requests (
+  Id INTEGER PRIMARY KEY,
   Query TEXT NOT NULL,
   Type TEXT NOT NULL,
   Status TEXT NOT NULL DEFAULT 'N' CHECK (length(Status) = 1)

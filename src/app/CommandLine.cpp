@@ -1,27 +1,54 @@
 #include "app/CommandLine.h"
 
+#include "lookup/PostcodeLookup.h"
 #include "platform/Version.h"
 
 #include <QCommandLineParser>
-#include <QTextStream>
-#include <cstdio>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace app {
 
 namespace {
+
 const QString PasswordVariable = QStringLiteral("STRAATWIJS_DB_PASSWORD");
+
+Exit usage(const QString& why)
+{
+    return Exit{ExitUsage, why + QStringLiteral("\nTry 'straatwijs --help'.\n")};
 }
 
-ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnvironment& environment)
+// The site's base address: http or https with a host; the site's paths are
+// appended to it, so it keeps no trailing slash.
+std::variant<QString, Exit> baseAddress(const QString& text)
 {
-    ParseResult result;
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return usage(
+            QStringLiteral("--url needs an address starting with http:// or https://, not '%1'")
+                .arg(text));
+    if (url.host().isEmpty())
+        return usage(QStringLiteral("--url needs an address with a host name, not '%1'").arg(text));
+    return text.endsWith(QLatin1Char('/')) ? text.chopped(1) : text;
+}
+
+} // namespace
+
+std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
+                                             const QProcessEnvironment& environment)
+{
+    Options options;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Straatwijs harvests Dutch postcode data: it takes open requests from the table "
         "Requests, walks the postcode site's result pages and appends every result row to "
         "the table Straatwijs.\n\n"
-        "Exit status: 0 the batch ran to its end, 1 a failure ended it, 2 usage error, 3 it "
-        "stopped because the site blocked searching.\n\n"
+        "Exit status: 0 the batch ran to its end; 1 a failure ended it (the request being "
+        "processed stays L, nothing of it stored); 2 usage error; 3 it stopped because the "
+        "site blocked searching (the request is open again, N); 4 the site could not be "
+        "reached (nothing stored; the request is open again); 130 or 143 SIGINT or SIGTERM "
+        "ended it (nothing of the request stored; it is open again).\n\n"
         "Environment: STRAATWIJS_DB_PASSWORD is the database password. "
         "STRAATWIJS_EXIT_AFTER_PAINT=1 makes the window print the time from start to its first "
         "paint (\"first paint after N ms\") and exit, for start-up measurements."));
@@ -99,59 +126,39 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pages for --extract."),
                                  QStringLiteral("[FILE...]"));
 
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    if (!parser.parse(arguments)) {
-        err << parser.errorText() << "\nTry 'straatwijs --help'." << Qt::endl;
-        result.done = true;
-        result.status = ExitUsage;
-        return result;
-    }
-    if (!parser.positionalArguments().isEmpty() && !parser.isSet(extract)) {
-        err << "Unexpected argument: " << parser.positionalArguments().first()
-            << "\nTry 'straatwijs --help'." << Qt::endl;
-        result.done = true;
-        result.status = ExitUsage;
-        return result;
-    }
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (!parser.positionalArguments().isEmpty() && !parser.isSet(extract))
+        return usage(QStringLiteral("Unexpected argument: ") +
+                     parser.positionalArguments().first());
     if (parser.isSet(help)) {
-        // Parsed before the application object exists, so name the program here.
-        out << parser.helpText().replace(QLatin1String("<executable_name>"),
-                                         QLatin1String("straatwijs"));
-        result.done = true;
-        return result;
+        // Parsed before the application object exists: name the program here.
+        QString text = parser.helpText();
+        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                     QStringLiteral("Usage: straatwijs"));
+        return Exit{ExitOk, text};
     }
-    if (parser.isSet(version)) {
-        out << platform::version::ProgramTitle << ' ' << platform::version::Major << '.'
-            << platform::version::Minor << '.' << platform::version::Revision << Qt::endl;
-        result.done = true;
-        return result;
-    }
-    if (parser.isSet(extract) && parser.positionalArguments().isEmpty()) {
-        err << "--extract needs at least one FILE.\nTry 'straatwijs --help'." << Qt::endl;
-        result.done = true;
-        result.status = ExitUsage;
-        return result;
-    }
-    result.options.headless = parser.isSet(headless);
-    auto usage = [&](const QString& why) {
-        err << why << "\nTry 'straatwijs --help'." << Qt::endl;
-        result.done = true;
-        result.status = ExitUsage;
-        return result;
-    };
+    if (parser.isSet(version))
+        return Exit{ExitOk, QStringLiteral("%1 %2.%3.%4\n")
+                                .arg(QLatin1String(platform::version::ProgramTitle))
+                                .arg(platform::version::Major)
+                                .arg(platform::version::Minor)
+                                .arg(platform::version::Revision)};
+    if (parser.isSet(extract) && parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("--extract needs at least one FILE."));
+    options.headless = parser.isSet(headless);
     int commands = 0;
     for (const auto* option : {&big, &small, &minimal, &autostart})
         commands += parser.isSet(*option) ? 1 : 0;
     if (commands > 1)
         return usage(QStringLiteral("Give one of --big, --small, --minimal and --autostart."));
-    if (commands == 1 && !result.options.headless)
+    if (commands == 1 && !options.headless)
         return usage(QStringLiteral("--big, --small, --minimal and --autostart need --headless; "
                                     "in the window, use the menu Handmatig."));
     if (parser.isSet(big))
-        result.options.harvest = HarvestCommand::Big;
+        options.harvest = HarvestCommand::Big;
     if (parser.isSet(autostart))
-        result.options.harvest = HarvestCommand::Autostart;
+        options.harvest = HarvestCommand::Autostart;
     for (const auto& [option, command] :
          {std::pair{&small, HarvestCommand::Small}, std::pair{&minimal, HarvestCommand::Minimal}}) {
         if (!parser.isSet(*option))
@@ -161,25 +168,21 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
         if (!ok || n < 0)
             return usage(QStringLiteral("--%1 needs a number of requests, not '%2'")
                              .arg(option->names().first(), parser.value(*option)));
-        result.options.harvest = command;
-        result.options.count = n;
+        options.harvest = command;
+        options.count = n;
     }
     if (parser.isSet(url)) {
-        const QString base = parser.value(url);
-        if (!base.startsWith(QLatin1String("http://")) &&
-            !base.startsWith(QLatin1String("https://")))
-            return usage(QStringLiteral("--url needs an address starting with http:// or "
-                                        "https://, not '%1'")
-                             .arg(base));
-        // The site's paths are appended to it: no trailing slash.
-        result.options.url = base.endsWith(QLatin1Char('/')) ? base.chopped(1) : base;
+        const auto base = baseAddress(parser.value(url));
+        if (const auto* exit = std::get_if<Exit>(&base))
+            return *exit;
+        options.url = std::get<QString>(base);
     }
-    result.options.extract = parser.isSet(extract);
-    result.options.extractFiles = parser.positionalArguments();
-    result.options.extractQuery = parser.value(query);
-    result.options.extractType = parser.value(type);
+    options.extract = parser.isSet(extract);
+    options.extractFiles = parser.positionalArguments();
+    options.extractQuery = parser.value(query);
+    options.extractType = parser.value(type);
 
-    shell::ConnectionOverrides& db = result.options.database;
+    ConnectionOverrides& db = options.database;
     auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {
         if (parser.isSet(option))
             into = parser.value(option);
@@ -188,22 +191,33 @@ ParseResult parseCommandLine(const QStringList& arguments, const QProcessEnviron
     take(dbUser, db.UID);
     take(dbName, db.Database);
     take(dbSqlite, db.SqlitePath);
+    if (db.SqlitePath && db.SqlitePath->isEmpty())
+        return usage(QStringLiteral("--db-sqlite needs the path of a database file."));
     if (environment.contains(PasswordVariable))
         db.PWD = environment.value(PasswordVariable);
     take(dbPassword, db.PWD);
     if (parser.isSet(dbPort)) {
         bool ok = false;
         const int port = parser.value(dbPort).toInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            err << "--db-port needs a port number from 1 to 65535, not '" << parser.value(dbPort)
-                << "'\nTry 'straatwijs --help'." << Qt::endl;
-            result.done = true;
-            result.status = ExitUsage;
-            return result;
-        }
+        if (!ok || port < 1 || port > 65535)
+            return usage(QStringLiteral("--db-port needs a port number from 1 to 65535, not '%1'")
+                             .arg(parser.value(dbPort)));
         db.Port = port;
     }
-    return result;
+    return options;
+}
+
+void configure(lookup::MainWindowValues& values, const Options& options)
+{
+    const ConnectionOverrides& o = options.database;
+    lookup::ConnectionValues& c = values.Connection;
+    c.Server = o.Server.value_or(c.Server);
+    c.UID = o.UID.value_or(c.UID);
+    c.PWD = o.PWD.value_or(c.PWD);
+    c.Database = o.Database.value_or(c.Database);
+    c.SqlitePath = o.SqlitePath.value_or(c.SqlitePath);
+    c.Port = o.Port.value_or(c.Port);
+    values.Url = options.url.value_or(values.Url);
 }
 
 } // namespace app

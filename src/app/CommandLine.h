@@ -1,12 +1,16 @@
 #pragma once
 
 #include "app/ExitStatus.h"
-#include "shell/DatabaseOptions.h"
 
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <variant>
+
+namespace lookup {
+struct MainWindowValues;
+}
 
 namespace app {
 
@@ -18,6 +22,14 @@ enum class HarvestCommand
     Small,
     Minimal,
     Autostart
+};
+
+// Connection values given on the command line or in the environment; what
+// is not given keeps the fixed default.
+struct ConnectionOverrides
+{
+    std::optional<QString> Server, UID, PWD, Database, SqlitePath;
+    std::optional<int> Port;
 };
 
 struct Options
@@ -34,23 +46,19 @@ struct Options
     QString extractQuery; // empty: each file's name without extension
     QString extractType = QStringLiteral("S");
     // --db-* options and STRAATWIJS_DB_PASSWORD.
-    shell::ConnectionOverrides database;
+    ConnectionOverrides database;
 };
 
-// Parses the command line. On --help or --version prints and sets `done`
-// with status 0; on a usage error prints the reason to stderr and sets `done`
-// with status 2.
-struct ParseResult
-{
-    Options options;
-    bool done = false;
-    int status = ExitOk;
-};
-
-// The database password comes from --db-password, else from the variable
+// Reads the command line: the options to run with, or an exit (--help and
+// --version with status 0, a usage error with status 2 and the reason). The
+// database password comes from --db-password, else from the variable
 // STRAATWIJS_DB_PASSWORD of `environment`.
-ParseResult
+std::variant<Options, Exit>
 parseCommandLine(const QStringList& arguments,
                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
+// Puts the command line's values into the main window's values (after its
+// load has fixed the defaults).
+void configure(lookup::MainWindowValues& values, const Options& options);
 
 } // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace app {
 
 // Exit statuses of the command-line programs; users' scripts rely on them.
@@ -13,5 +15,16 @@ enum ExitStatus
     ExitInterrupted = 130, // SIGINT; the request being processed is open again
     ExitTerminated = 143,  // SIGTERM; the same
 };
+
+// A program that ends before its work: the status and what to print, on
+// stdout for status 0 (help, version), on stderr otherwise.
+struct Exit
+{
+    int status = ExitOk;
+    QString text;
+};
+
+// Prints the exit's text where it belongs and returns its status.
+int finish(const Exit& exit);
 
 } // namespace app

@@ -1,26 +1,19 @@
 #include "app/HeadlessRun.h"
 
-#include "platform/RunError.h"
-#include "shell/DatabaseOptions.h"
+#include "shell/CommandBoundary.h"
 #include "shell/Harvest.h"
 #include "shell/Shell.h"
 
 namespace app {
 
-void configure(shell::Shell& shell, const Options& options)
-{
-    shell::applyOverrides(shell, options.database);
-    if (options.url)
-        shell.Url = *options.url;
+namespace {
+constexpr qint32 TimerIntervalMs = 1000;
 }
 
-int runHarvest(shell::Shell& shell, const Options& options, QTextStream& err)
+int runHarvest(shell::Shell& shell, const Options& options, shell::CommandBoundary& boundary)
 {
-    std::unique_ptr<lookup::PostcodeLookup> engine = shell::loadLookup(shell);
-    shell::EngineForm form(*engine);
-    shell::Harvest harvest(shell.env(), shell.log(),
-                           [&form]() -> shell::LookupForm& { return form; });
-    try {
+    shell::Harvest& harvest = shell.harvest();
+    const bool ran = boundary.run([&] {
         switch (options.harvest) {
         case HarvestCommand::Big:
             harvest.mnuDoBig_Click();
@@ -33,17 +26,28 @@ int runHarvest(shell::Shell& shell, const Options& options, QTextStream& err)
             break;
         case HarvestCommand::Autostart:
             // The start-up timer's one tick comes a second after start.
-            shell.env().wait->MsgWaitObj(1000);
+            shell.env().wait->MsgWaitObj(TimerIntervalMs);
             harvest.Timer1_Timer(true);
             break;
         case HarvestCommand::None:
             break;
         }
-    } catch (const platform::RunError& e) {
-        err << "Error " << e.number() << ": " << e.description() << Qt::endl;
+    });
+    if (!ran)
         return ExitFailure;
+    if (const platform::StopRequest* stop = shell.env().stop; stop && stop->signal())
+        return 128 + stop->signal();
+    switch (harvest.outcome()) {
+    case shell::Harvest::Outcome::Blocked:
+        return ExitBlocked;
+    case shell::Harvest::Outcome::Unreachable:
+        return ExitUnreachable;
+    case shell::Harvest::Outcome::Interrupted:
+        return ExitInterrupted;
+    case shell::Harvest::Outcome::Done:
+        break;
     }
-    return engine->ValidURL ? ExitOk : ExitBlocked;
+    return ExitOk;
 }
 
 } // namespace app

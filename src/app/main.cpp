@@ -1,66 +1,23 @@
 #include "app/CommandLine.h"
 #include "app/Extract.h"
-#include "app/HeadlessRun.h"
-#include "messages/MessageLog.h"
-#include "platform/Version.h"
-#include "shell/Shell.h"
-#include "shell/ui/MDIStraatwijs.h"
+#include "app/Startup.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
 
-namespace {
-
-QStringList argumentList(int argc, char** argv)
-{
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list << QString::fromLocal8Bit(argv[i]);
-    return list;
-}
-
-int runHeadless(int argc, char** argv, const app::Options& options)
-{
-    QCoreApplication app(argc, argv);
-    app.setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
-    platform::Env env = platform::systemEnv();
-    messages::MessageLog log(*env.prompts);
-    QTextStream out(stdout);
-    log.setEcho([&out](const QString& text) {
-        out << text;
-        out.flush();
-    });
-    shell::Shell shell(env, log);
-    shell.load();
-    app::configure(shell, options);
-    if (options.harvest == app::HarvestCommand::None)
-        return app::ExitOk;
-    QTextStream err(stderr);
-    return app::runHarvest(shell, options, err);
-}
-
-int runExtract(int argc, char** argv, const app::Options& options)
-{
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    return app::runExtract(options.extractFiles, options.extractQuery, options.extractType, out,
-                           err);
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    const app::ParseResult parsed = app::parseCommandLine(argumentList(argc, argv));
-    if (parsed.done)
-        return parsed.status;
-    if (parsed.options.extract)
-        return runExtract(argc, argv, parsed.options);
-    if (parsed.options.headless)
-        return runHeadless(argc, argv, parsed.options);
-    return shell::ui::runWindow(
-        argc, argv, [&parsed](shell::Shell& shell) { configure(shell, parsed.options); });
+    const auto parsed = app::parseCommandLine(app::arguments(argc, argv));
+    if (const auto* exit = std::get_if<app::Exit>(&parsed))
+        return app::finish(*exit);
+    const app::Options& options = std::get<app::Options>(parsed);
+    if (options.extract) {
+        QCoreApplication application(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return app::runExtract(options.extractFiles, options.extractQuery, options.extractType, out,
+                               err);
+    }
+    return app::runProgram(argc, argv, options);
 }

@@ -32,15 +32,7 @@ QString shownServer(const ConnectionValues& v)
     return v.SqlitePath.isEmpty() ? v.Server : QStringLiteral("SQLite");
 }
 
-} // namespace
-
-QString connectionString(const ConnectionValues& v)
-{
-    return QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver}; SERVER=") + v.Server +
-           QStringLiteral("; UID=") + v.UID + QStringLiteral("; PWD=") + v.PWD +
-           QStringLiteral("; DATABASE=") + v.Database;
-}
-
+// The statements that create both tables for a Qt driver name.
 QStringList schemaStatements(const QString& driverName)
 {
     QString text =
@@ -56,6 +48,17 @@ QStringList schemaStatements(const QString& driverName)
     return statements;
 }
 
+// Replaces every occurrence of a secret in a text, so driver messages can be
+// shown safely.
+QString redacted(QString text, const QString& secret)
+{
+    if (!secret.isEmpty())
+        text.replace(secret, QStringLiteral("********"));
+    return text;
+}
+
+} // namespace
+
 void createTables(const QSqlDatabase& db)
 {
     for (const QString& statement : schemaStatements(db.driverName())) {
@@ -64,13 +67,6 @@ void createTables(const QSqlDatabase& db)
             throw RunError(RunError::DatabaseError, q.lastError().text(),
                            QStringLiteral("createTables"));
     }
-}
-
-QString redacted(QString text, const QString& secret)
-{
-    if (!secret.isEmpty())
-        text.replace(secret, QStringLiteral("********"));
-    return text;
 }
 
 Database::Database(platform::MessageSink& sink) : m_sink(sink), m_name(uniqueConnectionName()) {}
@@ -114,7 +110,10 @@ void Database::OpenDb(const ConnectionValues& values)
         m_db->setDatabaseName(values.Database);
         // Found rows: an update reports the rows it matched, which the
         // atomic claim of a request relies on.
-        m_db->setConnectOptions(QStringLiteral("CLIENT_FOUND_ROWS;MYSQL_OPT_CONNECT_TIMEOUT=10"));
+        m_db->setConnectOptions(
+            QStringLiteral("CLIENT_FOUND_ROWS;MYSQL_OPT_CONNECT_TIMEOUT=10;"
+                           "MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1")
+                .arg(values.TimeoutSeconds));
     }
 
     try {

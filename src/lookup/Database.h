@@ -17,23 +17,15 @@ struct ConnectionValues
     QString Server, UID, PWD, Database;
     int Port = 3306;
     QString SqlitePath;
+    // A server that stops answering fails a read or write after this long
+    // (the client library tries a read three times, a write twice), so a
+    // frozen server cannot hold the harvester for ever.
+    int TimeoutSeconds = 20;
 };
 
-// The classic ODBC text of the connection, kept for display and tools that
-// want it; it holds the password, so it is never logged.
-QString connectionString(const ConnectionValues& values);
-
-// The statements that create both tables (from sql/) for a Qt driver name,
-// "QMYSQL" or "QSQLITE".
-QStringList schemaStatements(const QString& driverName);
-
-// Creates both tables on an open connection when they do not exist yet.
-// Throws platform::RunError (DatabaseError) when a statement fails.
+// Creates both tables (from sql/) on an open connection when they do not
+// exist yet. Throws platform::RunError (DatabaseError) when a statement fails.
 void createTables(const QSqlDatabase& db);
-
-// Replaces every occurrence of a secret in a text, so driver messages can be
-// shown safely.
-QString redacted(QString text, const QString& secret);
 
 // The program's one database connection. Reports through the message sink.
 // Each instance has its own Qt connection name, so several may live side by

@@ -1,147 +1,107 @@
 #include "lookup/PostcodeLookup.h"
 
 #include "lookup/RequestQueue.h"
+#include "lookup/ResultStore.h"
+#include "platform/MessageSink.h"
 #include "platform/RunError.h"
 
-#include <QCoreApplication>
-#include <QHash>
 #include <QSqlError>
-#include <QSqlQuery>
 
 namespace lookup {
 
-PostcodeLookup::PostcodeLookup(platform::Env env, platform::MessageSink& sink)
-    : m_env(env), m_sink(sink), m_database(sink), m_browser(*env.network),
-      m_reader(env, sink, m_browser, ValidURL, Url, PostcodeCollection)
+namespace {
+const QString DoQuerySource = QStringLiteral("DoQuery");
+} // namespace
+
+PostcodeLookup::PostcodeLookup(platform::Env env, platform::MessageSink& sink, QObject* parent)
+    : QObject(parent), m_env(env), m_sink(sink), m_database(sink), m_browser(*env.network),
+      m_walk(env, sink, m_browser)
 {
+    connect(&m_walk, &PageWalk::pageRead, this, &PostcodeLookup::pageRead);
+    connect(&m_walk, &PageWalk::pauseStarted, this, &PostcodeLookup::pauseStarted);
 }
 
-void PostcodeLookup::load(const MainWindowValues& main)
+PostcodeLookup::~PostcodeLookup() = default;
+
+void PostcodeLookup::load(const MainWindowValues& values)
 {
-    Server = main.Server;
-    UID = main.UID;
-    PWD = main.PWD;
-    Database = main.Database;
-    Port = main.Port;
-    SqlitePath = main.SqlitePath;
-    IpAddress = main.IpAddress;
-    platform::skipOnError([this] { m_database.OpenDb(connectionValues()); });
-    Url = main.Url;
+    ValidURL = true;
+    m_values = values;
+    platform::skipOnError([this] { m_database.OpenDb(m_values.Connection); });
+    m_loaded = true;
 }
 
 void PostcodeLookup::unload()
 {
     m_database.CloseDB();
     ValidURL = false;
+    m_loaded = false;
 }
 
-void PostcodeLookup::terminate()
+void PostcodeLookup::beginCommand()
 {
-    m_database.CloseDB();
+    ValidURL = true;
+    m_passedOverReported = false;
 }
 
-QString PostcodeLookup::DoQuery(const QString& Querynaam, const QString& Typenaam)
+RequestResult PostcodeLookup::DoQuery(const QString& Typenaam)
 {
-    QString Q = Querynaam;
-    QString T = Typenaam;
-    if (Q.isEmpty())
-        Q = SearchQuery(m_database, T);
-    QCoreApplication::processEvents();
-    if (Q.isEmpty())
-        return Q;
-    if (m_requestStarted)
-        m_requestStarted(Q);
-    PostcodeCollection.clear();
-    m_reader.GetPostcodes(Q, T);
-    storeResults(Q);
-    return Q;
+    m_env.wait->MsgWaitObj(0);
+    if (!m_passedOverReported) {
+        m_passedOverReported = true;
+        if (const int n = countPassedOver(m_database, Typenaam); n > 0)
+            m_sink.AddMelding(
+                QStringLiteral("%1 open verzoek(en) zonder zoektekst of type overgeslagen").arg(n));
+    }
+    const Claim claim = SearchQuery(m_database, Typenaam);
+    if (!claim.taken)
+        return {};
+    emit requestStarted(claim.Query);
+    const WalkResult walk = m_walk.GetPostcodes(m_values.Url, claim.Query, claim.Type);
+    m_env.wait->MsgWaitObj(0);
+
+    RequestResult result{RequestResult::Done, claim.Query, claim.Type, 0};
+    switch (walk.outcome) {
+    case WalkResult::Complete:
+        result.rows = int(walk.records.size());
+        break;
+    case WalkResult::Blocked:
+        ValidURL = false;
+        result.outcome = RequestResult::Blocked;
+        break;
+    case WalkResult::Failed:
+        result.outcome = RequestResult::Unreachable;
+        break;
+    case WalkResult::Interrupted:
+        result.outcome = RequestResult::Interrupted;
+        break;
+    }
+    const bool done = result.outcome == RequestResult::Done;
+    close(claim, done ? walk.records : PostcodeCollection(), done);
+    m_sink.AddMelding(QStringLiteral("%1 (%2): %3 rijen opgeslagen, status %4")
+                          .arg(claim.Query, claim.Type)
+                          .arg(result.rows)
+                          .arg(done ? QLatin1Char('Y') : QLatin1Char('N')));
+    return result;
 }
-
-namespace {
-
-const QString DoQuerySource = QStringLiteral("DoQuery");
-
-// A text field of a record; Null stays Null.
-QVariant text(const QVariant& v)
-{
-    return v.isNull() ? QVariant() : QVariant(v.toString());
-}
-
-// The insert for one combination of present house-number fields: a column
-// that a record does not fill is left out, so it gets the table's default.
-QString insertSql(bool even, bool from, bool to)
-{
-    QStringList columns{QStringLiteral("Query"), QStringLiteral("Type"), QStringLiteral("Postcode"),
-                        QStringLiteral("Straat")};
-    if (even)
-        columns << QStringLiteral("EvenOneven");
-    if (from)
-        columns << QStringLiteral("NrVan");
-    if (to)
-        columns << QStringLiteral("NrTm");
-    columns << QStringLiteral("Woonplaats") << QStringLiteral("Resultaten") << QStringLiteral("Ip");
-    QStringList marks;
-    for (int i = 0; i < columns.size(); ++i)
-        marks << QStringLiteral("?");
-    return QStringLiteral("INSERT INTO Straatwijs (%1) VALUES (%2)")
-        .arg(columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-}
-
-} // namespace
 
 // The rows and the request's new status are committed together, so a
 // failure halfway (a lost server, a full disk) leaves no partial set of rows
 // behind and the request stays "L" for someone to look at.
-void PostcodeLookup::storeResults(const QString& Q)
+void PostcodeLookup::close(const Claim& claim, const PostcodeCollection& records, bool done)
 {
     QSqlDatabase& db = m_database.connection(DoQuerySource);
     if (!db.transaction())
         m_database.fail(DoQuerySource, db.lastError().text());
     try {
-        QHash<int, QSqlQuery> inserts;
-        for (const std::shared_ptr<clsPostcode>& R : std::as_const(PostcodeCollection)) {
-            const bool even = !R->EvenOneven.isNull();
-            const bool from = !R->NrVan.isNull();
-            const bool to = !R->NrTm.isNull();
-            const int shape = (even ? 1 : 0) | (from ? 2 : 0) | (to ? 4 : 0);
-            auto found = inserts.find(shape);
-            if (found == inserts.end()) {
-                QSqlQuery q(db);
-                if (!q.prepare(insertSql(even, from, to)))
-                    m_database.fail(DoQuerySource, q.lastError().text());
-                found = inserts.insert(shape, q);
-            }
-            QSqlQuery& q = *found;
-            q.addBindValue(text(R->Query));
-            q.addBindValue(text(R->Typenaam));
-            q.addBindValue(R->Postcode.toString().remove(QLatin1Char(' ')));
-            q.addBindValue(Trim(R->Straat.toString()));
-            if (even)
-                q.addBindValue(text(R->EvenOneven));
-            if (from)
-                q.addBindValue(text(R->NrVan));
-            if (to)
-                q.addBindValue(text(R->NrTm));
-            q.addBindValue(R->Woonplaats.toString());
-            q.addBindValue(R->Resultaten.isNull() ? QVariant()
-                                                  : QVariant(R->Resultaten.toDouble()));
-            q.addBindValue(IpAddress);
-            if (!q.exec())
-                m_database.fail(DoQuerySource, q.lastError().text());
-        }
-        inserts.clear();
-        ResetQuery(m_database, Q, ValidURL);
+        storeRecords(m_database, records, m_values.IpAddress);
+        ResetQuery(m_database, claim, done);
         if (!db.commit())
             m_database.fail(DoQuerySource, db.lastError().text());
     } catch (...) {
         db.rollback();
         throw;
     }
-}
-
-ConnectionValues PostcodeLookup::connectionValues() const
-{
-    return ConnectionValues{Server, UID, PWD, Database, Port, SqlitePath};
 }
 
 } // namespace lookup

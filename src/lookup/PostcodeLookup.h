@@ -1,86 +1,105 @@
 #pragma once
 
 #include "lookup/Database.h"
-#include "lookup/PageReader.h"
-#include "lookup/clsPostcode.h"
+#include "lookup/PageWalk.h"
 #include "platform/Browser.h"
 #include "platform/Env.h"
-#include "platform/MessageSink.h"
 
+#include <QObject>
 #include <QString>
-#include <functional>
+
+namespace platform {
+class MessageSink;
+}
 
 namespace lookup {
 
-// The main window's values that the lookup engine copies when it loads.
+struct Claim;
+
+// The main window's values that the engine copies when it loads.
 struct MainWindowValues
 {
-    QString Server, UID, PWD, Database, Url;
-    int Port = 3306;
-    QString SqlitePath;
-    QString IpAddress;
+    ConnectionValues Connection;
+    QString Url;       // the postcode site's base address
+    QString IpAddress; // written into every result row
 };
 
-// The lookup engine behind the lookup form, free of widgets: it owns the
-// database connection, the browser, the copies of the main window's values,
-// ValidURL and the records of the request being processed. It reports
-// through the message sink, which must outlive it.
-class PostcodeLookup
+// How one request ended.
+struct RequestResult
 {
-public:
-    PostcodeLookup(platform::Env env, platform::MessageSink& sink);
+    enum Outcome
+    {
+        NoRequest,   // the queue had none of the wanted type
+        Done,        // its rows are stored, it is "Y"
+        Blocked,     // the site refuses searches: nothing stored, "N" again
+        Unreachable, // a page failed to load: nothing stored, "N" again
+        Interrupted, // the stop request ended it: nothing stored, "N" again
+    };
+    Outcome outcome = NoRequest;
+    QString Query, Type;
+    int rows = 0;
+};
 
-    // True until the site blocks searching or the engine unloads.
+// The lookup engine, free of widgets: it owns the database connection and
+// the browser, keeps the values it copied at load and ValidURL, and
+// processes requests from claim to commit. It reports through the message
+// sink, which must outlive it, and shows its progress through signals.
+class PostcodeLookup : public QObject
+{
+    Q_OBJECT
+public:
+    PostcodeLookup(platform::Env env, platform::MessageSink& sink, QObject* parent = nullptr);
+    ~PostcodeLookup() override;
+
+    // False once the site blocked searching in the current harvest command;
+    // it ends the command's batch.
     bool ValidURL = true;
 
-    // Copies made at load.
-    QString Server, UID, PWD, Database, Url;
-    int Port = 3306;
-    QString SqlitePath;
-    QString IpAddress;
-
-    // The records of the request being processed, in page order.
-    lookup::PostcodeCollection PostcodeCollection;
-
-    // Load: copies the connection values, opens the database (OpenDb), then
-    // copies Url. A database that cannot be opened is skipped: the engine
-    // still loads, and the queue operations fail later with the reason.
-    void load(const MainWindowValues& main);
-    // Unload: CloseDB, then ValidURL := false.
+    // Load: ValidURL true, copies the values, opens the database. A database
+    // that cannot be opened is reported and skipped: the engine still loads,
+    // and the queue fails later with the reason.
+    void load(const MainWindowValues& values);
+    // Unload: CloseDB, ValidURL false; the next use loads again.
     void unload();
-    // Terminate: CloseDB.
-    void terminate();
+    bool loaded() const { return m_loaded; }
 
-    // Processes one request: the next open one of type Typenaam (any type
-    // when empty) unless a query text is given; harvests its pages, stores
-    // one row per record and closes the request ("Y", or "N" after a block).
-    // Rows and the closing are one transaction: a failure stores nothing and
-    // leaves the request "L". Returns the query text processed, empty when
-    // the queue had none. Failures throw platform::RunError.
-    QString DoQuery(const QString& Querynaam, const QString& Typenaam);
+    // Each harvest command starts with ValidURL true and reports requests
+    // the queue passes over anew.
+    void beginCommand();
 
-    // Called with the query text once DoQuery knows which request it runs.
-    void setRequestStarted(std::function<void(const QString&)> started)
-    {
-        m_requestStarted = std::move(started);
-    }
+    // Processes one request: takes the next open one of type Typenaam (any
+    // type when empty), harvests its pages and, only when every page was
+    // read, stores one row per record and closes it "Y", in one transaction.
+    // A block, a page that fails to load or a stop request store nothing and
+    // give the request back ("N"). Reports one line per request: the query
+    // text, its type, the rows stored and the final status. Failures (the
+    // database, a page without body) throw platform::RunError; nothing of
+    // the request is then stored and it stays "L".
+    RequestResult DoQuery(const QString& Typenaam);
 
-    ConnectionValues connectionValues() const;
+    const MainWindowValues& values() const { return m_values; }
     lookup::Database& database() { return m_database; }
-    platform::Env& env() { return m_env; }
-    platform::MessageSink& sink() { return m_sink; }
     platform::Browser& browser() { return m_browser; }
-    PageReader& reader() { return m_reader; }
+
+signals:
+    // A request was taken: its query text.
+    void requestStarted(const QString& query);
+    // A page of the request's current search was read (1 = the search page).
+    void pageRead(qint64 page, qint64 pages);
+    // A pause toward the site begins.
+    void pauseStarted(qint32 milliseconds);
 
 private:
-    void storeResults(const QString& Q);
+    void close(const Claim& claim, const PostcodeCollection& records, bool done);
 
     platform::Env m_env;
     platform::MessageSink& m_sink;
     lookup::Database m_database;
     platform::Browser m_browser;
-    PageReader m_reader;
-    std::function<void(const QString&)> m_requestStarted;
+    PageWalk m_walk;
+    MainWindowValues m_values;
+    bool m_loaded = false;
+    bool m_passedOverReported = false;
 };
 
 } // namespace lookup

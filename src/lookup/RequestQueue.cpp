@@ -3,8 +3,9 @@
 #include "lookup/Database.h"
 #include "platform/RunError.h"
 
-#include <QCoreApplication>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlIndex>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -14,6 +15,8 @@ namespace {
 
 const QString SearchSource = QStringLiteral("SearchQuery");
 const QString ResetSource = QStringLiteral("ResetQuery");
+const QString OpenRequest =
+    QStringLiteral("Status = 'N' AND Query IS NOT NULL AND TRIM(Query) <> '' AND Type IS NOT NULL");
 
 QSqlQuery run(Database& db, const QString& routine, const QString& sql, const QVariantList& values)
 {
@@ -27,54 +30,82 @@ QSqlQuery run(Database& db, const QString& routine, const QString& sql, const QV
     return q;
 }
 
+// The columns that identify one row: SQLite always has its rowid; a server
+// table may have a primary key.
+QStringList keyColumns(Database& db, const QString& routine)
+{
+    if (db.isSqlite())
+        return {QStringLiteral("rowid")};
+    QSqlDatabase& c = db.connection(routine);
+    const QSqlIndex primary = c.primaryIndex(QStringLiteral("Requests"));
+    QStringList columns;
+    for (int i = 0; i < primary.count(); ++i)
+        columns << c.driver()->escapeIdentifier(primary.fieldName(i), QSqlDriver::FieldName);
+    return columns;
+}
+
+// "k1 = ? AND k2 = ?" for a key, or "Query = ? AND Type = ?" without one;
+// the values to bind come from the same claim.
+QString rowMatch(const Claim& claim, QVariantList& values)
+{
+    if (claim.keyColumns.isEmpty()) {
+        values << claim.Query << claim.Type;
+        return QStringLiteral("Query = ? AND Type = ?");
+    }
+    values << claim.key;
+    return claim.keyColumns.join(QStringLiteral(" = ? AND ")) + QStringLiteral(" = ?");
+}
+
 } // namespace
 
 // Claiming is a conditional update: it changes the row only while it is
 // still open, and the row count tells whether this harvester won it. A lost
-// race means another one took it; the next candidate is tried. The tables
-// need no key column: SQLite rows have their rowid, and on MySQL any row with
-// the same query text and type is as good as the one that was read.
-QString SearchQuery(Database& db, QString& Typenaam)
+// race means another one took it; the next candidate is tried.
+Claim SearchQuery(Database& db, const QString& Typenaam)
 {
-    QCoreApplication::processEvents();
-    const bool sqlite = db.isSqlite();
-    QString select = sqlite ? QStringLiteral("SELECT Query, Type, rowid FROM Requests")
-                            : QStringLiteral("SELECT Query, Type FROM Requests");
-    select += QStringLiteral(" WHERE Status = 'N' AND Query IS NOT NULL AND Type IS NOT NULL");
+    Claim candidate;
+    candidate.keyColumns = keyColumns(db, SearchSource);
+    QString select = QStringLiteral("SELECT Query, Type");
+    for (const QString& column : std::as_const(candidate.keyColumns))
+        select += QStringLiteral(", ") + column;
+    select += QStringLiteral(" FROM Requests WHERE ") + OpenRequest;
     QVariantList selectValues;
     if (!Typenaam.isEmpty()) {
         select += QStringLiteral(" AND Type = ?");
         selectValues << Typenaam;
     }
     select += QStringLiteral(" LIMIT 1");
-    const QString claim =
-        sqlite ? QStringLiteral("UPDATE Requests SET Status = 'L' WHERE rowid = ? AND Status = 'N'")
-               : QStringLiteral("UPDATE Requests SET Status = 'L' WHERE Query = ? AND Type = ? "
-                                "AND Status = 'N' LIMIT 1");
+    // Without a key any open row of the same text and type will do, and the
+    // server may pick it.
+    const QString limit = candidate.keyColumns.isEmpty() ? QStringLiteral(" LIMIT 1") : QString();
 
     QVariantList lost;
     int lostAgain = 0;
     for (;;) {
-        QString query, type;
-        QVariantList claimValues;
         {
             QSqlQuery q = run(db, SearchSource, select, selectValues);
             if (!q.next())
                 return {};
-            query = q.value(0).toString();
-            type = q.value(1).toString();
-            claimValues = sqlite ? QVariantList{q.value(2)} : QVariantList{query, type};
+            candidate.Query = q.value(0).toString();
+            candidate.Type = q.value(1).toString();
+            candidate.key.clear();
+            for (int i = 0; i < candidate.keyColumns.size(); ++i)
+                candidate.key << q.value(2 + i);
         }
+        QVariantList values;
+        const QString claim = QStringLiteral("UPDATE Requests SET Status = 'L' WHERE ") +
+                              rowMatch(candidate, values) + QStringLiteral(" AND Status = 'N'") +
+                              limit;
         // Reading the very row we just lost again and again means the update
         // cannot match it at all; better a clear error than an endless loop.
-        lostAgain = claimValues == lost ? lostAgain + 1 : 0;
+        lostAgain = values == lost ? lostAgain + 1 : 0;
         if (lostAgain >= 3)
             db.fail(SearchSource,
-                    QStringLiteral("The open request \"%1\" cannot be taken").arg(query));
+                    QStringLiteral("The open request \"%1\" cannot be taken").arg(candidate.Query));
         QSqlQuery u(db.connection(SearchSource));
         if (!u.prepare(claim))
             db.fail(SearchSource, u.lastError().text());
-        for (const QVariant& v : claimValues)
+        for (const QVariant& v : std::as_const(values))
             u.addBindValue(v);
         if (!u.exec()) {
             // InnoDB may pick this update as a deadlock victim when other
@@ -84,23 +115,36 @@ QString SearchQuery(Database& db, QString& Typenaam)
             db.fail(SearchSource, u.lastError().text());
         }
         if (u.numRowsAffected() == 1) {
-            Typenaam = type;
-            return query;
+            candidate.taken = true;
+            return candidate;
         }
-        lost = claimValues;
+        lost = values;
     }
 }
 
-void ResetQuery(Database& db, const QString& Querynaam, bool ValidURL)
+void ResetQuery(Database& db, const Claim& claim, bool done)
 {
-    QCoreApplication::processEvents();
-    const QString sql =
-        db.isSqlite()
-            ? QStringLiteral("UPDATE Requests SET Status = ? WHERE rowid = (SELECT rowid FROM "
-                             "Requests WHERE Query = ? AND Status = 'L' LIMIT 1)")
-            : QStringLiteral("UPDATE Requests SET Status = ? WHERE Query = ? AND Status = 'L' "
-                             "LIMIT 1");
-    run(db, ResetSource, sql, {ValidURL ? QStringLiteral("Y") : QStringLiteral("N"), Querynaam});
+    if (!claim.taken)
+        return;
+    QVariantList values{done ? QStringLiteral("Y") : QStringLiteral("N")};
+    QString sql = QStringLiteral("UPDATE Requests SET Status = ? WHERE ") +
+                  rowMatch(claim, values) + QStringLiteral(" AND Status = 'L'");
+    if (claim.keyColumns.isEmpty())
+        sql += QStringLiteral(" LIMIT 1");
+    run(db, ResetSource, sql, values);
+}
+
+int countPassedOver(Database& db, const QString& Typenaam)
+{
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM Requests WHERE Status = 'N' AND (Query IS "
+                                 "NULL OR TRIM(Query) = '' OR Type IS NULL)");
+    QVariantList values;
+    if (!Typenaam.isEmpty()) {
+        sql += QStringLiteral(" AND Type = ?");
+        values << Typenaam;
+    }
+    QSqlQuery q = run(db, SearchSource, sql, values);
+    return q.next() ? q.value(0).toInt() : 0;
 }
 
 } // namespace lookup

@@ -1,24 +1,42 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 
 namespace lookup {
 
 class Database;
 
+// A request taken from the queue: its text and type exactly as they stand
+// in Requests, and how to find its row again.
+struct Claim
+{
+    bool taken = false;
+    QString Query;
+    QString Type;
+    // The claimed row's key: SQLite's rowid, or the values of the table's
+    // primary key columns. Empty when the table has no key: the row is then
+    // found again by Query and Type.
+    QStringList keyColumns;
+    QVariantList key;
+};
+
 // Takes the next open request ("N") of type Typenaam, or of any type when
-// Typenaam is empty, and marks it in progress ("L"). Returns its Query and
-// sets Typenaam to its Type; returns the empty text and leaves Typenaam
-// alone when no request is open. Rows without a query text or type are
-// passed over. Taking is atomic: when several harvesters share the table,
-// each request goes to exactly one of them.
+// Typenaam is empty, and marks it in progress ("L"). Rows whose query text
+// is NULL or blank, or whose type is NULL, are passed over (see
+// countPassedOver). Nothing open: a Claim that is not taken. Taking is
+// atomic: when several harvesters share the table, each request goes to
+// exactly one of them.
 // Throws platform::RunError (DatabaseError) when the connection is not open
 // or a statement fails.
-QString SearchQuery(Database& db, QString& Typenaam);
+Claim SearchQuery(Database& db, const QString& Typenaam);
 
-// Finishes the first request in progress ("L") with this query text: "Y",
-// or "N" again (back into the queue) when ValidURL is false. No such request:
-// nothing changes. Throws like SearchQuery.
-void ResetQuery(Database& db, const QString& Querynaam, bool ValidURL);
+// Finishes the claimed request, if it is still in progress: "Y" when done,
+// otherwise "N" (back into the queue). Throws like SearchQuery.
+void ResetQuery(Database& db, const Claim& claim, bool done);
+
+// The open requests of type Typenaam (any type when empty) that
+// SearchQuery passes over: a NULL or blank query text, or a NULL type.
+int countPassedOver(Database& db, const QString& Typenaam);
 
 } // namespace lookup

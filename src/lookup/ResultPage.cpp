@@ -43,7 +43,7 @@ void readPostcodes(const platform::HtmlElement& body, const QString& Querynaam,
                 continue;
             }
             auto record = std::make_shared<clsPostcode>();
-            record->Query = Trim(Querynaam);
+            record->Query = Querynaam;
             record->Typenaam = Typenaam;
             record->Postcode = Trim(cells[0]->Innertext());
             record->Straat = Trim(cells[1]->Innertext());

@@ -2,16 +2,14 @@
 
 #include "platform/RunError.h"
 
-#include <QCoreApplication>
-
 namespace messages {
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
 }
 
-MessageLog::MessageLog(platform::Prompts& prompts, QObject* parent)
-    : QObject(parent), m_prompts(prompts)
+MessageLog::MessageLog(platform::Prompts& prompts, platform::Wait* wait, QObject* parent)
+    : QObject(parent), m_prompts(prompts), m_wait(wait)
 {
 }
 
@@ -52,7 +50,8 @@ void MessageLog::insert(bool atStart, const QString& text, quint32 colour)
 
 void MessageLog::letEventsRun()
 {
-    QCoreApplication::processEvents();
+    if (m_wait)
+        m_wait->MsgWaitObj(0);
 }
 
 void MessageLog::AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTxt2, int SoortBox,

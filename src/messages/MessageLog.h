@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageSink.h"
+#include "platform/MsgWaitObj.h"
 #include "platform/Prompts.h"
 
 #include <QObject>
@@ -20,7 +21,10 @@ public:
     static constexpr int MaxLength = 128000;
     static constexpr int TrimFrom = 32000; // 1-based position of the trim's search start
 
-    explicit MessageLog(platform::Prompts& prompts, QObject* parent = nullptr);
+    // After each message the log lets pending events run through `wait`
+    // (0 ms), so the window shows it at once; without one it does not.
+    explicit MessageLog(platform::Prompts& prompts, platform::Wait* wait = nullptr,
+                        QObject* parent = nullptr);
 
     void AddMelding(const QString& MeldTxt, int Fase = 0, bool Startpunt = false,
                     quint32 Kleur = 0) override;
@@ -62,6 +66,7 @@ private:
     void letEventsRun();
 
     platform::Prompts& m_prompts;
+    platform::Wait* m_wait;
     QString m_text;
     std::function<void(const QString&)> m_echo;
     std::function<void(qint16, const QString&)> m_logWriter;

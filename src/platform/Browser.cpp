@@ -1,5 +1,6 @@
 #include "platform/Browser.h"
 
+#include <QMetaMethod>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -19,32 +20,36 @@ Browser::Browser(QNetworkAccessManager& network, QObject* parent)
 
 Browser::~Browser()
 {
+    abandon();
+}
+
+void Browser::abandon()
+{
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
         m_reply->deleteLater();
+        m_reply = nullptr;
     }
 }
 
-void Browser::navigate(const QString& url)
+void Browser::stop()
 {
-    navigate(QUrl(url, QUrl::TolerantMode));
+    abandon();
+    if (m_state != Uninitialized)
+        m_state = Complete;
 }
 
 void Browser::navigate(const QUrl& url)
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    abandon();
     m_url = url;
     m_received.clear();
     m_contentType.clear();
     m_status = 0;
-    m_error.clear();
-    m_partial.reset();
-    m_partialSize = -1;
+    m_failure.clear();
+    m_tooLarge = false;
+    m_document.reset();
     m_state = Loading;
 
     QNetworkRequest req(url);
@@ -52,15 +57,19 @@ void Browser::navigate(const QUrl& url)
                      QNetworkRequest::NoLessSafeRedirectPolicy);
     req.setTransferTimeout(TransferTimeoutMs);
     m_reply = m_network.get(req);
-    connect(m_reply, &QNetworkReply::readyRead, this, [this] {
-        m_received += m_reply->readAll();
-        if (m_state == Loading)
-            m_state = Interactive;
-    });
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
-        m_contentType = m_reply->header(QNetworkRequest::ContentTypeHeader).toString().toLatin1();
-    });
+    connect(m_reply, &QNetworkReply::readyRead, this, &Browser::received);
     connect(m_reply, &QNetworkReply::finished, this, &Browser::finish);
+}
+
+void Browser::received()
+{
+    m_received += m_reply->readAll();
+    if (m_state == Loading)
+        m_state = Interactive;
+    if (m_received.size() > MaxPageBytes) {
+        m_tooLarge = true;
+        m_reply->abort(); // finishes the load
+    }
 }
 
 void Browser::finish()
@@ -68,33 +77,30 @@ void Browser::finish()
     QNetworkReply* reply = m_reply;
     if (!reply)
         return;
-    m_received += reply->readAll();
+    if (!m_tooLarge)
+        m_received += reply->readAll();
     m_contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString().toLatin1();
     m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError)
-        m_error = reply->errorString();
+    if (m_tooLarge) {
+        m_failure = QStringLiteral("the page is larger than %1 MiB").arg(MaxPageBytes >> 20);
+        m_received.clear();
+    } else if (m_status >= 400) {
+        m_failure =
+            QStringLiteral("HTTP %1 %2")
+                .arg(m_status)
+                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    } else if (reply->error() != QNetworkReply::NoError) {
+        m_failure = reply->errorString();
+    }
     if (reply->url().isValid())
         m_url = reply->url();
     m_reply = nullptr;
     reply->deleteLater();
 
-    const QString html = decodeHtml(m_received, m_contentType);
-    m_document = HtmlDocument::parse(html);
-    m_partial.reset();
+    m_document = HtmlDocument::fromBytes(m_received, m_contentType);
     m_state = Complete;
-    emit documentLoaded(html, m_url);
-}
-
-std::shared_ptr<const HtmlDocument> Browser::Document() const
-{
-    if (m_state == Complete || m_state == Uninitialized)
-        return m_document;
-    // Still loading: the part of the page that has arrived.
-    if (!m_partial || m_partialSize != m_received.size()) {
-        m_partial = HtmlDocument::fromBytes(m_received, m_contentType);
-        m_partialSize = m_received.size();
-    }
-    return m_partial;
+    if (isSignalConnected(QMetaMethod::fromSignal(&Browser::documentLoaded)))
+        emit documentLoaded(decodeHtml(m_received, m_contentType), m_url);
 }
 
 } // namespace platform

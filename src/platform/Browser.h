@@ -15,9 +15,8 @@ namespace platform {
 
 // The page loader behind the browser pane: one page at a time over the
 // program's network access manager, which keeps cookies for the run.
-// Redirects are followed and compressed responses unpacked. A failed
-// connection or an HTTP error status still completes the load, with
-// whatever body came back (possibly none).
+// Redirects are followed and compressed responses unpacked. A load always
+// completes, also when it fails; failure() then says why.
 class Browser : public QObject
 {
     Q_OBJECT
@@ -30,30 +29,40 @@ public:
         Complete = 4
     };
 
+    // A page larger than this is refused (the load fails): no result page
+    // comes near it, and parsing an endless answer would exhaust memory.
+    static constexpr qint64 MaxPageBytes = 8 * 1024 * 1024;
+
     explicit Browser(QNetworkAccessManager& network, QObject* parent = nullptr);
     ~Browser() override;
 
     // Starts loading; a load still running is abandoned.
     void navigate(const QUrl& url);
-    void navigate(const QString& url);
+    // Abandons a load in progress; the browser keeps the last completed page.
+    void stop();
 
     int ReadyState() const { return m_state; }
-    // The loaded page; while loading, what has arrived so far; null before
-    // the first navigation.
-    std::shared_ptr<const HtmlDocument> Document() const;
+    // The last completed page, parsed; null before the first one and while
+    // a page is loading.
+    std::shared_ptr<const HtmlDocument> Document() const { return m_document; }
 
     QUrl url() const { return m_url; }
     // HTTP status of the last completed load; 0 when no answer came.
     int status() const { return m_status; }
-    // Network error text of the last completed load; empty when none.
-    QString errorText() const { return m_error; }
+    // Why the last completed load failed: the connection was refused or
+    // reset, the host is unknown, redirects looped, the status was 400 or
+    // more, or the page was larger than MaxPageBytes. Empty when it did not.
+    QString failure() const { return m_failure; }
 
 signals:
-    // A page finished loading: its decoded markup and final address.
+    // A page finished loading: its decoded markup and final address. Only
+    // decoded when something listens.
     void documentLoaded(const QString& html, const QUrl& url);
 
 private:
+    void received();
     void finish();
+    void abandon();
 
     QNetworkAccessManager& m_network;
     QPointer<QNetworkReply> m_reply;
@@ -62,10 +71,9 @@ private:
     QByteArray m_received;
     QByteArray m_contentType;
     int m_status = 0;
-    QString m_error;
+    QString m_failure;
+    bool m_tooLarge = false;
     std::shared_ptr<const HtmlDocument> m_document;
-    mutable std::shared_ptr<const HtmlDocument> m_partial;
-    mutable qsizetype m_partialSize = -1;
 };
 
 } // namespace platform

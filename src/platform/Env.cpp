@@ -1,20 +1,33 @@
 #include "platform/Env.h"
 
 #include <QNetworkAccessManager>
+#include <chrono>
+#include <unistd.h>
 
 namespace platform {
+
+namespace {
+std::uint32_t processSeed()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto ns =
+        std::uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    return std::uint32_t(ns ^ (ns >> 32) ^ (std::uint64_t(::getpid()) * 2654435761u));
+}
+} // namespace
 
 Env systemEnv()
 {
     static SystemTickClock tick;
     static SystemDayClock day;
     static QtEventWait events;
-    static CooperativeWait wait(tick, events);
-    static SequenceRandom random;
+    static StopRequest stop;
+    static CooperativeWait wait(tick, events, &stop);
+    static SequenceRandom random(processSeed());
     static IniSettingsStore settings;
     static ConsolePrompts prompts;
     static QNetworkAccessManager* network = new QNetworkAccessManager();
-    return Env{&tick, &day, &wait, &random, &settings, &prompts, network};
+    return Env{&tick, &day, &wait, &random, &settings, &prompts, network, &stop};
 }
 
 } // namespace platform

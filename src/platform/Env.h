@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/Settings.h"
+#include "platform/Stop.h"
 
 class QNetworkAccessManager;
 
@@ -22,11 +23,14 @@ struct Env
     SettingsStore* settings = nullptr;
     Prompts* prompts = nullptr;
     QNetworkAccessManager* network = nullptr;
+    StopRequest* stop = nullptr; // raised: end the work under way; the wait honours it
 };
 
-// The real environment: system clocks, MsgWaitObj on the Qt event loop, an
-// unseeded random sequence, the INI settings store, console prompts and a
-// network access manager. Needs a QCoreApplication; lives until exit.
+// The real environment: system clocks, MsgWaitObj on the Qt event loop
+// (ended early by the stop request), a random sequence seeded from the time
+// and the process id (so harvesters on several hosts do not pause in
+// lock-step), the INI settings store, console prompts and a network access
+// manager. Needs a QCoreApplication; lives until exit.
 // Callers with a display replace `prompts` with widget prompts.
 Env systemEnv();
 

@@ -1,4 +1,4 @@
-#include "platform/Twips.h"
+#include "platform/Layout.h"
 
 #include "platform/Convert.h"
 
@@ -14,6 +14,13 @@ int twipsToPixels(double twips, double logicalDpi)
 double pixelsToTwips(int pixels, double logicalDpi)
 {
     return std::round(pixels * 1440.0 / logicalDpi);
+}
+
+qint16 paneMargin(qint16 margin, double innerWidth)
+{
+    if (margin != 0)
+        return margin;
+    return qint16(std::floor(innerWidth / 400.0));
 }
 
 Dock dockGeometry(const QVariant& RequestedHeight, double S)
@@ -34,6 +41,12 @@ Dock dockGeometry(const QVariant& RequestedHeight, double S)
     d.top = std::floor(float(d.top));
     d.height = std::floor(float(d.height));
     return d;
+}
+
+TwipsRect dockRect(const QVariant& RequestedHeight, bool atBottom, double S, double C)
+{
+    const Dock d = dockGeometry(RequestedHeight, S);
+    return TwipsRect{0, atBottom ? d.top : 0, C - 10, d.height};
 }
 
 } // namespace platform

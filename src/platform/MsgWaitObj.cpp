@@ -19,7 +19,8 @@ qint32 wrapSub(qint32 a, qint32 b)
     return qint32(quint32(a) - quint32(b));
 }
 
-qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint32 HandleCount)
+qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint32 HandleCount,
+                  const StopRequest* stop)
 {
     if (HandleCount != 0)
         throw RunError(RunError::InvalidProcedureCall,
@@ -31,6 +32,8 @@ qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint
     if (!unlimited)
         deadline = wrapAdd(qint32(clock.GetTickCount()), Milliseconds);
     for (;;) {
+        if (stop && stop->requested())
+            return WaitStopped;
         if (!unlimited) {
             remaining = wrapSub(deadline, qint32(clock.GetTickCount()));
             // A remaining time larger than the whole request means the clock
@@ -49,7 +52,7 @@ qint32 MsgWaitObj(qint32 Milliseconds, TickClock& clock, EventWait& events, qint
 
 qint32 CooperativeWait::MsgWaitObj(qint32 Milliseconds)
 {
-    return platform::MsgWaitObj(Milliseconds, m_clock, m_events);
+    return platform::MsgWaitObj(Milliseconds, m_clock, m_events, 0, m_stop);
 }
 
 qint32 QtEventWait::waitForInput(qint32 timeoutMs)

@@ -13,7 +13,7 @@ public:
     virtual double Rnd() = 0;
 };
 
-// Never explicitly seeded: the same sequence of numbers recurs every run.
+// A reproducible sequence: the same seed gives the same numbers.
 class SequenceRandom : public RandomSource
 {
 public:

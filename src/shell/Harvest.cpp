@@ -1,6 +1,8 @@
 #include "shell/Harvest.h"
 
+#include "lookup/PostcodeLookup.h"
 #include "platform/Convert.h"
+#include "platform/MessageSink.h"
 
 #include <QLocale>
 #include <cmath>
@@ -10,15 +12,37 @@ namespace shell {
 namespace {
 const QString Top = QStringLiteral("Top");
 const QString ThreeQuarters = QStringLiteral("75%");
+constexpr int AutostartCount = 32;
+constexpr qint32 AfterBigMs = 3000;
+constexpr qint32 AfterAutostartMs = 10000;
+
+Harvest::Outcome outcomeOf(const lookup::RequestResult& r)
+{
+    switch (r.outcome) {
+    case lookup::RequestResult::Blocked:
+        return Harvest::Outcome::Blocked;
+    case lookup::RequestResult::Unreachable:
+        return Harvest::Outcome::Unreachable;
+    case lookup::RequestResult::Interrupted:
+        return Harvest::Outcome::Interrupted;
+    default:
+        return Harvest::Outcome::Done;
+    }
+}
 } // namespace
 
-// Marks a batch as running for its lifetime, also when it ends by a failure.
+// Marks a command as running for its lifetime, also when it ends by a
+// failure, and starts it afresh: a stop the user asked for earlier is
+// forgotten, ValidURL is true again.
 class Harvest::Busy
 {
 public:
     explicit Busy(Harvest& h) : m_h(h)
     {
         m_h.m_running = true;
+        m_h.m_outcome = Outcome::Done;
+        if (m_h.m_env.stop && m_h.m_env.stop->reason() == platform::StopRequest::ByUser)
+            m_h.m_env.stop->clear();
         emit m_h.runningChanged(true);
     }
     ~Busy()
@@ -32,8 +56,8 @@ private:
 };
 
 Harvest::Harvest(platform::Env env, platform::MessageSink& log,
-                 std::function<LookupForm&()> frmPostcode, QObject* parent)
-    : QObject(parent), m_env(env), m_log(log), m_frmPostcode(std::move(frmPostcode))
+                 std::function<lookup::PostcodeLookup&()> lookup, QObject* parent)
+    : QObject(parent), m_env(env), m_log(log), m_lookup(std::move(lookup))
 {
 }
 
@@ -47,68 +71,120 @@ QString Harvest::stamp() const
            locale.toString(now.time(), timeFormat.trimmed());
 }
 
-void Harvest::mnuDoBig_Click()
+bool Harvest::stopped() const
+{
+    return m_env.stop && m_env.stop->requested();
+}
+
+bool Harvest::pause(qint32 milliseconds)
+{
+    emit pauseStarted(milliseconds);
+    m_env.wait->MsgWaitObj(milliseconds);
+    return !stopped();
+}
+
+// After a command: a signal ends the program; an autostart tick that came
+// during the command runs its batch now, and the program ends after it,
+// unless the command was stopped.
+Harvest::Ending Harvest::finish(Ending ending)
+{
+    if (m_env.stop && m_env.stop->signal())
+        return 128 + m_env.stop->signal();
+    if (stopped())
+        m_autostartPending = false;
+    if (m_autostartPending && !ending) {
+        m_autostartPending = false;
+        return Timer1_Timer(true);
+    }
+    return ending;
+}
+
+Harvest::Ending Harvest::mnuDoBig_Click()
+{
+    if (m_running || (m_env.stop && m_env.stop->signal()))
+        return {};
+    {
+        Busy busy(*this);
+        m_log.AddMelding(QStringLiteral("DoBig"));
+        lookup::PostcodeLookup& engine = m_lookup();
+        engine.beginCommand();
+        emit repositionLookup(ThreeQuarters, Top, false);
+        emit requestStarted(1, 1);
+        const lookup::RequestResult r = engine.DoQuery(QStringLiteral("B"));
+        m_outcome = outcomeOf(r);
+        if (m_outcome != Outcome::Unreachable && m_outcome != Outcome::Interrupted &&
+            !pause(AfterBigMs))
+            m_outcome = Outcome::Interrupted;
+    }
+    return finish({});
+}
+
+Harvest::Ending Harvest::mnuDoSmall_Click()
+{
+    return askAndRun(QStringLiteral("S"));
+}
+
+Harvest::Ending Harvest::mnuDoMinimal_Click()
+{
+    return askAndRun(QStringLiteral("M"));
+}
+
+Harvest::Ending Harvest::askAndRun(const QString& Typenaam)
 {
     if (m_running)
-        return;
-    Busy busy(*this);
-    m_log.AddMelding(QStringLiteral("DoBig"));
-    LookupForm& form = m_frmPostcode();
-    form.Reposition(ThreeQuarters, Top, false);
-    emit requestStarted(1, 1);
-    form.DoQuery(QString(), QStringLiteral("B"));
-    m_env.wait->MsgWaitObj(3000);
-}
-
-void Harvest::mnuDoSmall_Click()
-{
-    askAndRun(QStringLiteral("S"));
-}
-
-void Harvest::mnuDoMinimal_Click()
-{
-    askAndRun(QStringLiteral("M"));
-}
-
-void Harvest::askAndRun(const QString& Typenaam)
-{
-    if (m_running)
-        return;
+        return {};
     const std::optional<QString> answer =
         m_env.prompts->InputBox(QStringLiteral("Aantal"), QString(), QStringLiteral("32"));
-    DoSmall(answer.value_or(QString()), Typenaam);
+    return DoSmall(answer.value_or(QString()), Typenaam);
 }
 
-void Harvest::DoSmall(const QVariant& Aantal, const QString& Typenaam)
+Harvest::Ending Harvest::DoSmall(const QVariant& Aantal, const QString& Typenaam)
 {
-    if (m_running)
-        return;
+    if (m_running || (m_env.stop && m_env.stop->signal()))
+        return {};
+    runBatch(Aantal, Typenaam);
+    return finish({});
+}
+
+void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
+{
     Busy busy(*this);
     m_log.AddMelding(stamp() + QStringLiteral(" DoSmall started."));
-    LookupForm& form = m_frmPostcode();
-    form.Reposition(ThreeQuarters, Top, false);
+    lookup::PostcodeLookup& engine = m_lookup();
+    engine.beginCommand();
+    emit repositionLookup(ThreeQuarters, Top, false);
     const double n = platform::Val(Aantal.toString());
     const int count = n > 0 ? int(std::min(std::floor(n), 1e9)) : 0;
     for (int i = 1; i <= count; ++i) {
         emit requestStarted(i, count);
-        form.DoQuery(QString(), Typenaam);
-        const qint32 pause = qint32(std::floor(m_env.random->Rnd() * 10000 + 2000));
-        m_env.wait->MsgWaitObj(pause);
-        if (!form.ValidURL())
+        m_outcome = outcomeOf(engine.DoQuery(Typenaam));
+        // A site that cannot be reached, or a stop, ends the batch at once.
+        if (m_outcome == Outcome::Unreachable || m_outcome == Outcome::Interrupted)
+            break;
+        const qint32 ms = qint32(std::floor(m_env.random->Rnd() * 10000 + 2000));
+        if (!pause(ms)) {
+            m_outcome = Outcome::Interrupted;
+            break;
+        }
+        if (!engine.ValidURL)
             break;
     }
     m_log.AddMelding(stamp() + QStringLiteral(" DoSmall ended."));
 }
 
-bool Harvest::Timer1_Timer(bool autostart)
+Harvest::Ending Harvest::Timer1_Timer(bool autostart)
 {
     if (!autostart)
-        return false;
-    if (m_running)
-        return false; // the autostart batch is already under way
-    DoSmall(32, QStringLiteral("S"));
-    m_env.wait->MsgWaitObj(10000);
-    return true;
+        return {};
+    if (m_running) {
+        m_autostartPending = true;
+        return {};
+    }
+    if (m_env.stop && m_env.stop->signal())
+        return 128 + m_env.stop->signal();
+    runBatch(AutostartCount, QStringLiteral("S"));
+    pause(AfterAutostartMs);
+    return finish(0);
 }
 
 } // namespace shell

@@ -56,21 +56,30 @@ QString caption()
            QString::fromLatin1(LegalCopyright);
 }
 
-Shell::Shell(platform::Env env, messages::MessageLog& log) : m_env(env), m_log(log) {}
+Shell::Shell(platform::Env env, messages::MessageLog& log, QObject* parent)
+    : QObject(parent), m_env(env), m_log(log), m_engine(env, log),
+      m_harvest(env, log, [this]() -> lookup::PostcodeLookup& { return lookup(); })
+{
+}
 
 void Shell::load()
 {
-    Server = defaults::Server;
-    UID = defaults::UID;
-    PWD = defaults::PWD;
-    Database = defaults::Database;
-    Url = defaults::Url;
-    Port = defaults::Port;
-    SqlitePath.clear();
+    values.Connection = lookup::ConnectionValues{defaults::Server, defaults::UID, defaults::PWD,
+                                                 defaults::Database, defaults::Port};
+    values.Url = defaults::Url;
     m_autostart = platform::booleanValue(platform::GetSettingValue(
         *m_env.settings, Title, QStringLiteral("Application"), QStringLiteral("Autostart"), false));
-    IpAddress = platform::GetMachineIpAddress();
-    m_log.AddMelding(QStringLiteral("IP-address = ") + IpAddress);
+    values.IpAddress = platform::GetMachineIpAddress();
+    m_log.AddMelding(QStringLiteral("IP-address = ") + values.IpAddress);
+}
+
+lookup::PostcodeLookup& Shell::lookup()
+{
+    if (!m_engine.loaded()) {
+        m_engine.load(values);
+        emit lookupLoaded();
+    }
+    return m_engine;
 }
 
 void Shell::toggleAutostart()

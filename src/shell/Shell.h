@@ -1,8 +1,11 @@
 #pragma once
 
+#include "lookup/PostcodeLookup.h"
 #include "messages/MessageLog.h"
 #include "platform/Env.h"
+#include "shell/Harvest.h"
 
+#include <QObject>
 #include <QString>
 
 namespace shell {
@@ -40,19 +43,18 @@ void savePlacement(platform::SettingsStore& store, const Placement& p);
 // "Straatwijs, Versie: X.Y.Z " (title, version and the empty copyright).
 QString caption();
 
-// The state behind the main window, free of widgets so it also runs headless:
-// the public values, the host address and the autostart option.
-class Shell
+// The program behind the main window, free of widgets so it runs headless
+// alike: the main window's values, the autostart option, and the lookup
+// engine and harvest commands it owns. Windows only show it.
+class Shell : public QObject
 {
+    Q_OBJECT
 public:
-    Shell(platform::Env env, messages::MessageLog& log);
+    Shell(platform::Env env, messages::MessageLog& log, QObject* parent = nullptr);
 
-    // The main window's public values.
-    QString Server, UID, PWD, Database, Url, IpAddress;
-    // The database server's TCP port, and the embedded database file that
-    // replaces the server when set (empty by default).
-    int Port = defaults::Port;
-    QString SqlitePath;
+    // The main window's public values (Server, UID, PWD, Database and the
+    // rest in values.Connection; Url; IpAddress).
+    lookup::MainWindowValues values;
 
     // Load: fixes the defaults, reads the autostart option, takes the host
     // address and reports it ("IP-address = ...").
@@ -62,13 +64,26 @@ public:
     // Inverts the autostart option and stores it.
     void toggleAutostart();
 
+    // The lookup engine, loaded with the main window's values on first use
+    // (and again after the lookup form unloaded it).
+    lookup::PostcodeLookup& lookup();
+    // The engine as it is, loaded or not.
+    lookup::PostcodeLookup& engine() { return m_engine; }
+    Harvest& harvest() { return m_harvest; }
+
     platform::Env& env() { return m_env; }
     messages::MessageLog& log() { return m_log; }
+
+signals:
+    // The engine has just loaded: the window shows the lookup form on it.
+    void lookupLoaded();
 
 private:
     platform::Env m_env;
     messages::MessageLog& m_log;
     bool m_autostart = false;
+    lookup::PostcodeLookup m_engine;
+    Harvest m_harvest;
 };
 
 } // namespace shell

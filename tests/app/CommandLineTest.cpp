@@ -1,43 +1,110 @@
 #include "app/CommandLine.h"
 
+#include "lookup/PostcodeLookup.h"
+
 #include <gtest/gtest.h>
 
 using namespace app;
 
 namespace {
-ParseResult parse(const QStringList& args, const QString& envPassword = {})
+std::variant<Options, Exit> parse(const QStringList& args, const QString& envPassword = {})
 {
     QProcessEnvironment env;
     if (!envPassword.isNull())
         env.insert("STRAATWIJS_DB_PASSWORD", envPassword);
     return parseCommandLine(QStringList{"straatwijs"} + args, env);
 }
+
+Options options(const QStringList& args, const QString& envPassword = {})
+{
+    const auto r = parse(args, envPassword);
+    if (const auto* exit = std::get_if<Exit>(&r))
+        ADD_FAILURE() << "exit " << exit->status << ": " << exit->text.toStdString();
+    return std::get_if<Options>(&r) ? std::get<Options>(r) : Options{};
+}
+
+// The usage error's first line, or "" when the arguments were accepted.
+QString usageError(const QStringList& args)
+{
+    const auto r = parse(args);
+    const auto* exit = std::get_if<Exit>(&r);
+    if (!exit)
+        return {};
+    EXPECT_EQ(exit->status, ExitUsage);
+    EXPECT_TRUE(exit->text.endsWith("Try 'straatwijs --help'.\n"));
+    return exit->text.section('\n', 0, 0);
+}
 } // namespace
+
+TEST(CommandLine, HarvestCommandsAndTheirExclusions)
+{
+    EXPECT_EQ(options({"--headless", "--small", "3"}).harvest, HarvestCommand::Small);
+    EXPECT_EQ(options({"--headless", "--small", "3"}).count, 3);
+    EXPECT_EQ(options({"--headless", "--minimal", "0"}).harvest, HarvestCommand::Minimal);
+    EXPECT_EQ(options({"--headless", "--big"}).harvest, HarvestCommand::Big);
+    EXPECT_EQ(options({"--headless"}).harvest, HarvestCommand::None);
+
+    EXPECT_EQ(usageError({"--headless", "--small", "2", "--big"}),
+              "Give one of --big, --small, --minimal and --autostart.");
+    EXPECT_TRUE(usageError({"--small", "2"})
+                    .startsWith("--big, --small, --minimal and "
+                                "--autostart need --headless"));
+    EXPECT_EQ(usageError({"--headless", "--minimal", "-1"}),
+              "--minimal needs a number of requests, not '-1'");
+    EXPECT_EQ(usageError({"--headless", "--small", "veel"}),
+              "--small needs a number of requests, not 'veel'");
+    EXPECT_EQ(usageError({"pagina.html"}), "Unexpected argument: pagina.html");
+    EXPECT_EQ(usageError({"--extract"}), "--extract needs at least one FILE.");
+}
+
+TEST(CommandLine, SiteAddressNeedsHttpAndAHost)
+{
+    EXPECT_EQ(options({"--url", "http://127.0.0.1:8081/"}).url, "http://127.0.0.1:8081");
+    EXPECT_EQ(options({"--url", "https://postcodes.example"}).url, "https://postcodes.example");
+    EXPECT_EQ(usageError({"--url", "http://"}),
+              "--url needs an address with a host name, not 'http://'");
+    EXPECT_EQ(usageError({"--url", "ftp://postcodes.example"}),
+              "--url needs an address starting with http:// or https://, not "
+              "'ftp://postcodes.example'");
+    EXPECT_FALSE(usageError({"--url", "postcodes.example"}).isEmpty());
+}
 
 TEST(CommandLine, DatabaseOptionsAndPasswordSources)
 {
-    const ParseResult none = parse({"--headless"});
-    EXPECT_FALSE(none.done);
-    EXPECT_FALSE(none.options.database.Server || none.options.database.PWD ||
-                 none.options.database.Port);
+    const Options none = options({"--headless"});
+    EXPECT_FALSE(none.database.Server || none.database.PWD || none.database.Port);
 
-    const ParseResult all = parse({"--db-server", "127.0.0.1", "--db-port", "3307", "--db-user",
-                                   "u", "--db-name", "d", "--db-sqlite", "/tmp/x.sqlite"},
-                                  "uit-omgeving");
-    const shell::ConnectionOverrides& db = all.options.database;
-    EXPECT_EQ(db.Server, "127.0.0.1");
-    EXPECT_EQ(db.Port, 3307);
-    EXPECT_EQ(db.UID, "u");
-    EXPECT_EQ(db.Database, "d");
-    EXPECT_EQ(db.SqlitePath, "/tmp/x.sqlite");
-    EXPECT_EQ(db.PWD, "uit-omgeving");
+    const Options all = options({"--db-server", "127.0.0.1", "--db-port", "3307", "--db-user", "u",
+                                 "--db-name", "d", "--db-sqlite", "/tmp/x.sqlite"},
+                                "uit-omgeving");
+    lookup::MainWindowValues values;
+    values.Connection.Server = "localhost";
+    values.Url = "http://127.0.0.1:8080";
+    configure(values, all);
+    EXPECT_EQ(values.Connection.Server, "127.0.0.1");
+    EXPECT_EQ(values.Connection.Port, 3307);
+    EXPECT_EQ(values.Connection.UID, "u");
+    EXPECT_EQ(values.Connection.Database, "d");
+    EXPECT_EQ(values.Connection.SqlitePath, "/tmp/x.sqlite");
+    EXPECT_EQ(values.Connection.PWD, "uit-omgeving");
+    EXPECT_EQ(values.Url, "http://127.0.0.1:8080");
 
-    EXPECT_EQ(parse({"--db-password", "p"}, "uit-omgeving").options.database.PWD, "p");
-    EXPECT_EQ(parse({}, "").options.database.PWD, "");
+    EXPECT_EQ(options({"--db-password", "p"}, "uit-omgeving").database.PWD, "p");
+    EXPECT_EQ(options({}, "").database.PWD, "");
 
-    for (const char* bad : {"0", "70000", "poort"}) {
-        const ParseResult r = parse({"--db-port", bad});
-        EXPECT_TRUE(r.done);
-        EXPECT_EQ(r.status, ExitUsage);
-    }
+    for (const char* bad : {"0", "70000", "poort"})
+        EXPECT_TRUE(usageError({"--db-port", bad}).startsWith("--db-port needs a port number"));
+    EXPECT_EQ(usageError({"--db-sqlite", ""}), "--db-sqlite needs the path of a database file.");
+}
+
+TEST(CommandLine, HelpNamesEveryExitStatus)
+{
+    const auto r = parse({"--help"});
+    ASSERT_TRUE(std::holds_alternative<Exit>(r));
+    const Exit& exit = std::get<Exit>(r);
+    EXPECT_EQ(exit.status, ExitOk);
+    EXPECT_TRUE(exit.text.startsWith("Usage: straatwijs"));
+    for (const char* status : {"0 the batch", "1 a failure", "2 usage", "3 it stopped",
+                               "4 the site could not be reached", "130 or 143"})
+        EXPECT_TRUE(exit.text.simplified().contains(status)) << status;
 }

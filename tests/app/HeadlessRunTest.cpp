@@ -2,6 +2,7 @@
 
 #include "PostcodeSite.h"
 #include "messages/MessageLog.h"
+#include "shell/CommandBoundary.h"
 #include "shell/Shell.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
@@ -10,7 +11,10 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -18,15 +22,15 @@ using namespace testing_support;
 namespace {
 
 // A headless batch on the embedded database and the local site, with
-// recorded pauses.
+// recorded pauses; the failure boundary's exit is recorded.
 struct HeadlessBatch
 {
     HeadlessBatch() : t(Backend::SQLite)
     {
         EXPECT_TRUE(site.listen());
         shell.load();
-        shell.SqlitePath = t.values().SqlitePath;
-        shell.Url = site.baseUrl();
+        shell.values.Connection = t.values();
+        shell.values.Url = site.baseUrl();
     }
     int run(int count)
     {
@@ -34,9 +38,9 @@ struct HeadlessBatch
         options.headless = true;
         options.harvest = app::HarvestCommand::Small;
         options.count = count;
-        QTextStream stream(&errors);
-        return app::runHarvest(shell, options, stream);
+        return app::runHarvest(shell, options, boundary);
     }
+    QString statuses() { return t.lines("SELECT Status FROM Requests ORDER BY rowid").join(""); }
 
     TestEnv te;
     messages::MessageLog log{te.prompts};
@@ -44,6 +48,10 @@ struct HeadlessBatch
     postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
     TestDatabase t;
     QString errors;
+    QTextStream err{&errors};
+    QList<int> exits;
+    shell::CommandBoundary boundary{shell::CommandBoundary::Display::Console, te.prompts, err,
+                                    [this](int status) { exits << status; }};
 };
 
 } // namespace
@@ -55,30 +63,110 @@ TEST(HeadlessRun, ExitStatusSaysHowTheBatchEnded)
         b.t.addRequest("1010", "S");
         b.t.addRequest("1011", "S");
         EXPECT_EQ(b.run(5), app::ExitOk);
-        EXPECT_EQ(b.t.countStatus("Y"), 2);
-        EXPECT_EQ(b.t.rows("Straatwijs").size(), 21);
+        EXPECT_EQ(b.statuses(), "YY");
+        EXPECT_EQ(b.t.harvested().size(), 21);
     }
     {
         HeadlessBatch b;
         b.site.options().blockAfterSearches = 1;
-        b.t.addRequest("1010", "S");
-        b.t.addRequest("9999", "S");
-        b.t.addRequest("1011", "S");
+        for (const char* query : {"1010", "9999", "1011"})
+            b.t.addRequest(query, "S");
         EXPECT_EQ(b.run(3), app::ExitBlocked);
-        EXPECT_EQ(b.t.countStatus("Y"), 1);
-        EXPECT_EQ(b.t.countStatus("N"), 2);
-        // Two requests, each followed by its pause, the blocked one included.
-        EXPECT_EQ(b.te.wait.pausesLongerThan(10).size(), 2);
+        EXPECT_EQ(b.statuses(), "YNN");
         EXPECT_TRUE(b.log.text().contains("Blocked"));
         EXPECT_TRUE(b.log.text().contains("DoSmall ended."));
+    }
+    {
+        HeadlessBatch b;
+        b.site.options().failAfterRequests = 2; // the second page of "1012"
+        b.t.addRequest("1012", "S");
+        b.t.addRequest("1010", "S");
+        EXPECT_EQ(b.run(2), app::ExitUnreachable);
+        EXPECT_EQ(b.statuses(), "NN");
+        EXPECT_TRUE(b.t.harvested().isEmpty());
     }
     {
         HeadlessBatch b;
         b.t.addRequest("1010", "S");
         b.t.exec("DROP TABLE Straatwijs");
         EXPECT_EQ(b.run(1), app::ExitFailure);
+        EXPECT_EQ(b.exits, QList<int>{1});
         EXPECT_TRUE(b.errors.startsWith("Error 3146: ")) << b.errors.toStdString();
-        EXPECT_EQ(b.t.statuses("1010"), QStringList{"L"});
+        EXPECT_EQ(b.statuses(), "L");
+    }
+}
+
+namespace {
+
+// Runs the real program and serves the local site meanwhile.
+struct Program
+{
+    Program()
+    {
+        EXPECT_TRUE(site.listen());
+        env.insert("XDG_CONFIG_HOME", home.path());
+    }
+    void start(const QStringList& arguments)
+    {
+        process.setProcessEnvironment(env);
+        process.start(STRAATWIJS_PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+    // Serves the site until `done` holds (at most `limitMs`).
+    bool serveUntil(const std::function<bool()>& done, int limitMs = 20000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < limitMs) {
+            QEventLoop loop;
+            QTimer::singleShot(10, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return done();
+    }
+    bool finished(int limitMs = 20000)
+    {
+        return serveUntil([this] { return process.state() == QProcess::NotRunning; }, limitMs);
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    QProcess process;
+};
+
+} // namespace
+
+// A systemd stop or ^C in the middle of a request: the request goes back,
+// nothing of it is stored, and the exit status names the signal. A page
+// that never completes and the pause before a further page are both cut
+// short.
+TEST(HeadlessRun, SignalsStopTheRunAndGiveTheRequestBack)
+{
+    struct Case
+    {
+        int signal;
+        const char* path;
+        int status;
+    };
+    for (const Case& c : {Case{SIGTERM, "/hang", 143}, Case{SIGINT, "", 130}}) {
+        SCOPED_TRACE(c.signal);
+        TestDatabase t(Backend::SQLite);
+        t.addRequest("1012", "S");
+        Program p;
+        p.start({"--headless", "--small", "1", "--db-sqlite", t.values().SqlitePath, "--url",
+                 p.site.baseUrl() + c.path});
+        // The search page has been asked for: the program is loading it, or
+        // pausing before the next one.
+        ASSERT_TRUE(p.serveUntil([&p] { return !p.site.requests().isEmpty(); }));
+        ::kill(pid_t(p.process.processId()), c.signal);
+        ASSERT_TRUE(p.finished(10000));
+        EXPECT_EQ(p.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.process.exitCode(), c.status) << p.process.readAllStandardError().toStdString();
+        EXPECT_EQ(t.statuses("1012"), QStringList{"N"});
+        EXPECT_TRUE(t.harvested().isEmpty());
+        EXPECT_TRUE(
+            p.process.readAllStandardOutput().contains("1012 (S): 0 rijen opgeslagen, status N"));
     }
 }
 
@@ -91,32 +179,15 @@ TEST(HeadlessRun, LostDatabaseEndsTheProgramWithStatusOne)
         GTEST_SKIP() << "no test MariaDB server";
     TestDatabase t(Backend::MariaDB);
     t.addRequest("1010", "S");
-    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
-    ASSERT_TRUE(site.listen());
-
+    Program p;
     const lookup::ConnectionValues c = t.values();
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("STRAATWIJS_DB_PASSWORD", c.PWD);
-    program.setProcessEnvironment(env);
-    program.start(STRAATWIJS_PROGRAM,
-                  {"--headless", "--small", "1", "--db-server", c.Server, "--db-port",
-                   QString::number(c.Port), "--db-user", c.UID, "--db-name", c.Database, "--url",
-                   site.baseUrl() + "/slow/3000"});
-    ASSERT_TRUE(program.waitForStarted());
+    p.env.insert("STRAATWIJS_DB_PASSWORD", c.PWD);
+    p.start({"--headless", "--small", "1", "--db-server", c.Server, "--db-port",
+             QString::number(c.Port), "--db-user", c.UID, "--db-name", c.Database, "--url",
+             p.site.baseUrl() + "/slow/3000"});
 
-    // Wait (serving the site meanwhile) until the request is taken, then
-    // cut the program's connection.
-    QElapsedTimer clock;
-    clock.start();
-    while (t.statuses("1010") != QStringList{"L"} && clock.elapsed() < 20000)
-
-    {
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    ASSERT_EQ(t.statuses("1010"), QStringList{"L"});
+    // Once the request is taken (its page comes after 3 s), cut the connection.
+    ASSERT_TRUE(p.serveUntil([&t] { return t.statuses("1010") == QStringList{"L"}; }));
     QSqlQuery find(t.connection());
     ASSERT_TRUE(find.exec(QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = "
                                          "'%1' AND ID <> CONNECTION_ID()")
@@ -128,14 +199,8 @@ TEST(HeadlessRun, LostDatabaseEndsTheProgramWithStatusOne)
         ++killed;
     }
     EXPECT_EQ(killed, 1);
-
-    QEventLoop loop;
-    QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if (program.state() != QProcess::NotRunning)
-        loop.exec();
-    ASSERT_EQ(program.state(), QProcess::NotRunning);
-    EXPECT_EQ(program.exitCode(), 1) << program.readAllStandardError().toStdString();
-    EXPECT_TRUE(t.rows("Straatwijs").isEmpty());
+    ASSERT_TRUE(p.finished(30000));
+    EXPECT_EQ(p.process.exitCode(), 1) << p.process.readAllStandardError().toStdString();
+    EXPECT_TRUE(t.harvested().isEmpty());
     EXPECT_EQ(t.statuses("1010"), QStringList{"L"});
 }

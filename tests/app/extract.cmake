@@ -11,7 +11,7 @@ endif()
 
 # --query and --type fill the first two columns; a missing file is reported
 # after the others and gives exit status 1.
-execute_process(COMMAND ${PROGRAM} --extract missing.html 1011-page1.html --query "1011 " --type B
+execute_process(COMMAND ${PROGRAM} --extract missing.html 1011-page1.html --query "1011" --type B
                 WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 1)
   message(FATAL_ERROR "a missing file gave exit status ${rc}")

@@ -1,6 +1,7 @@
 #include "lookup/Database.h"
 #include "lookup/RequestQueue.h"
 #include "platform/RunError.h"
+#include "support/FreezingProxy.h"
 #include "support/RecordingSink.h"
 #include "support/TestDatabase.h"
 
@@ -13,13 +14,6 @@ using lookup::ConnectionValues;
 using lookup::Database;
 using platform::RunError;
 using namespace testing_support;
-
-TEST(Database, ConnectionStringJoinsTheValuesAsTheDriverExpects)
-{
-    const ConnectionValues v{"localhost", "root", "Kxrt47+QB", "postcode"};
-    EXPECT_EQ(lookup::connectionString(v), "DRIVER={MySQL ODBC 3.51 Driver}; SERVER=localhost; "
-                                           "UID=root; PWD=Kxrt47+QB; DATABASE=postcode");
-}
 
 // The lookup form keeps loading when the server is away; what follows must
 // say why, and closing tells the failed state apart from a released one.
@@ -42,9 +36,8 @@ TEST(Database, UnreachableServerReportsWhyAndQueueFailsClearly)
     EXPECT_TRUE(sink.lines[1].contains("connect", Qt::CaseInsensitive));
     EXPECT_FALSE(db.isOpen());
 
-    QString type;
     try {
-        lookup::SearchQuery(db, type);
+        lookup::SearchQuery(db, "");
         FAIL() << "searched without a connection";
     } catch (const RunError& e) {
         EXPECT_EQ(e.number(), RunError::DatabaseError);
@@ -57,7 +50,9 @@ TEST(Database, UnreachableServerReportsWhyAndQueueFailsClearly)
     db.CloseDB();
     EXPECT_EQ(sink.lines, QStringList({"Closing database 0", "Database :postcode closed. RC=3704",
                                        "Closing database 0", "Database :postcode closed. RC=91"}));
-    EXPECT_THROW(lookup::ResetQuery(db, "x", true), RunError);
+    lookup::Claim claim;
+    claim.taken = true;
+    EXPECT_THROW(lookup::ResetQuery(db, claim, true), RunError);
 }
 
 TEST(Database, WrongPasswordNeverShowsThePassword)
@@ -136,4 +131,31 @@ TEST(Database, NewSqliteFileGetsBothTablesAnExistingOneIsLeftAlone)
     again.OpenDb(v);
     QSqlQuery q(again.connection("test"));
     EXPECT_FALSE(q.exec("SELECT * FROM Straatwijs"));
+}
+
+// A server that stops answering in the middle of a session (SIGSTOP, a
+// dead network) fails the next statement after the time-out instead of
+// holding the harvester for ever.
+TEST(Database, FrozenServerFailsAfterTheTimeOut)
+{
+    if (!TestDatabase::available(Backend::MariaDB))
+        GTEST_SKIP() << "no test MariaDB server";
+    TestDatabase t(Backend::MariaDB);
+    ConnectionValues v = t.values();
+    FreezingProxy proxy(v.Server, v.Port);
+    v.Port = proxy.port();
+    v.TimeoutSeconds = 1;
+    RecordingSink sink;
+    Database db(sink);
+    db.OpenDb(v);
+    t.addRequest("Ede", "S");
+    ASSERT_TRUE(lookup::SearchQuery(db, "").taken);
+
+    proxy.freeze();
+    try {
+        lookup::SearchQuery(db, "");
+        FAIL() << "a frozen server answered";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), RunError::DatabaseError);
+    }
 }

@@ -1,4 +1,4 @@
-#include "lookup/PageReader.h"
+#include "lookup/PageWalk.h"
 
 #include "PostcodeSite.h"
 #include "platform/Browser.h"
@@ -6,7 +6,8 @@
 #include "support/RecordingSink.h"
 #include "support/TestEnv.h"
 
-#include <cmath>
+#include <QTcpServer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace lookup;
@@ -16,16 +17,18 @@ namespace {
 
 const QString SearchPath =
     QStringLiteral("/index?action=search&goto=postcoderesult&TreeID=1&address=");
+const QString PagePath = QStringLiteral("/index.php?goto=postcoderesult&action=page&pagenum=");
 
-class PageReaderTest : public ::testing::Test
+class PageWalkTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(site.listen());
         Url = site.baseUrl();
-        reader.setProgress(
-            [this](qint64 p, qint64 n) { progress << QStringLiteral("%1/%2").arg(p).arg(n); });
+        QObject::connect(&walk, &PageWalk::pageRead, [this](qint64 p, qint64 n) {
+            progress << QStringLiteral("%1/%2").arg(p).arg(n);
+        });
     }
     QStringList urls() const
     {
@@ -35,95 +38,89 @@ protected:
                 out << line.mid(6);
         return out;
     }
-    QList<qint32> pauses() const { return te.wait.pausesLongerThan(10); }
-    QStringList streets() const
+    QList<qint32> pauses() const { return te.wait.pausesLongerThan(PagePollMs); }
+    static QStringList streets(const WalkResult& r)
     {
         QStringList out;
-        for (const auto& r : collection)
-            out << r->Straat.toString();
+        for (const auto& record : r.records)
+            out << record->Straat.toString();
         return out;
     }
-    // The pauses of type S and M: fresh draws of an unseeded sequence.
-    static QList<qint32> randomPauses(int n)
+    // The red line of a failed load, and that it is the walk's last word.
+    void expectFailureLine(const QString& address, const QString& reason)
     {
-        platform::SequenceRandom random;
-        QList<qint32> out;
-        for (int i = 0; i < n; ++i)
-            out << qint32(std::nearbyint(random.Rnd() * 5000 + 2000));
-        return out;
+        ASSERT_FALSE(sink.lines.isEmpty());
+        EXPECT_EQ(sink.lines.last(), "Pagina niet geladen: " + address + ": " + reason);
+        EXPECT_EQ(sink.colours.last(), 0x0000FFu);
     }
 
     testing_support::TestEnv te;
     postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
     platform::Browser browser{*te.env.network};
     RecordingSink sink;
-    bool ValidURL = true;
     QString Url;
-    PostcodeCollection collection;
     QStringList progress;
-    PageReader reader{te.env, sink, browser, ValidURL, Url, collection};
+    PageWalk walk{te.env, sink, browser};
 };
 
 } // namespace
 
-TEST_F(PageReaderTest, SmallSearchLoadsOnePagePerTenResults)
+TEST_F(PageWalkTest, SmallSearchLoadsOnePagePerTenResultsWithRandomPauses)
 {
     struct Case
     {
         QString query;
         int records;
         int loads;
+        QList<qint32> pauses; // the seeded source's first draws, r * 5000 + 2000
     };
-    for (const Case& c :
-         {Case{"9999", 0, 1}, Case{"1010", 10, 1}, Case{"1011", 11, 2}, Case{"1012", 25, 3}}) {
+    for (const Case& c : {Case{"9999", 0, 1, {}}, Case{"1010", 10, 1, {}},
+                          Case{"1011", 11, 2, {6074}}, Case{"1012", 25, 3, {6074, 2677}}}) {
         SCOPED_TRACE(c.query.toStdString());
-        collection.clear();
         sink.lines.clear();
         te.wait.pauses.clear();
-        progress.clear();
         platform::SequenceRandom random;
         te.env.random = &random;
-        PageReader reader{te.env, sink, browser, ValidURL, Url, collection};
-        reader.GetPostcodes(c.query, "S");
-        EXPECT_EQ(collection.size(), c.records);
+        PageWalk fresh{te.env, sink, browser};
+        const WalkResult r = fresh.GetPostcodes(Url, c.query, "S");
+        EXPECT_EQ(r.outcome, WalkResult::Complete);
+        EXPECT_EQ(r.records.size(), c.records);
         ASSERT_EQ(urls().size(), c.loads);
         EXPECT_EQ(urls().first(), Url + SearchPath + c.query);
         for (int p = 1; p < c.loads; ++p)
-            EXPECT_EQ(urls().at(p), Url + "/index.php?goto=postcoderesult&action=page&pagenum=" +
-                                        QString::number(p) + "&address=" + c.query + "&TreeID=1");
-        EXPECT_EQ(pauses(), randomPauses(c.loads - 1));
-        for (qint32 p : pauses())
-            EXPECT_TRUE(p >= 2000 && p <= 7000);
-        if (c.records > 0) {
-            EXPECT_EQ(collection.first()->Resultaten, QVariant(double(c.records)));
-            EXPECT_EQ(collection.last()->Query, c.query);
-            EXPECT_EQ(collection.last()->Typenaam, "S");
-        }
+            EXPECT_EQ(urls().at(p),
+                      Url + PagePath + QString::number(p) + "&address=" + c.query + "&TreeID=1");
+        EXPECT_EQ(pauses(), c.pauses);
     }
-    EXPECT_TRUE(ValidURL);
 }
 
-TEST_F(PageReaderTest, SearchTextIsSentAsOneValue)
+TEST_F(PageWalkTest, RecordsKeepTheRequestTextWhileTheAddressTrimsIt)
 {
-    reader.GetPostcodes("'s-Hertogenbosch", "M");
-    EXPECT_EQ(collection.size(), 20);
-    EXPECT_TRUE(streets().contains("'t Zand"));
-    EXPECT_EQ(collection.first()->Woonplaats, "'s-Hertogenbosch");
-    EXPECT_EQ(progress, (QStringList{"1/2", "2/2"}));
+    const WalkResult padded = walk.GetPostcodes(Url, " 1010 ", "M");
+    ASSERT_EQ(padded.records.size(), 10);
+    EXPECT_EQ(padded.records.first()->Query, " 1010 ");
+    EXPECT_EQ(padded.records.first()->Typenaam, "M");
+    EXPECT_EQ(padded.records.first()->Resultaten, QVariant(10.0));
+    EXPECT_EQ(urls().last(), Url + SearchPath + "1010");
 
-    collection.clear();
+    const WalkResult town = walk.GetPostcodes(Url, "'s-Hertogenbosch", "M");
+    EXPECT_EQ(town.records.size(), 20);
+    EXPECT_TRUE(streets(town).contains("'t Zand"));
+    EXPECT_EQ(town.records.first()->Woonplaats, "'s-Hertogenbosch");
+    EXPECT_EQ(progress.mid(1), (QStringList{"1/2", "2/2"}));
+
     site.options().charset = QStringLiteral("iso-8859-1");
     site.options().charsetInHeader = false;
-    reader.GetPostcodes(QStringLiteral("Curaçaostraat"), "S");
-    EXPECT_EQ(collection.size(), 36);
-    EXPECT_EQ(streets().count(QStringLiteral("Curaçaostraat")), 36);
+    const WalkResult accented = walk.GetPostcodes(Url, QStringLiteral("Curaçaostraat"), "S");
+    EXPECT_EQ(streets(accented).count(QStringLiteral("Curaçaostraat")), 36);
     EXPECT_TRUE(urls().last().endsWith(QStringLiteral("address=Curaçaostraat&TreeID=1")));
     EXPECT_TRUE(site.requests().last().target.contains("address=Cura%C3%A7aostraat&"));
 }
 
-TEST_F(PageReaderTest, BigSearchAppendsEachLetterAndPacesTheSite)
+TEST_F(PageWalkTest, BigSearchAppendsEachLetterAndPacesTheSite)
 {
-    reader.GetPostcodes("1234", "B");
+    const WalkResult r = walk.GetPostcodes(Url, "1234", "B");
+    EXPECT_EQ(r.outcome, WalkResult::Complete);
     const QStringList searched = urls().filter("action=search");
     ASSERT_EQ(searched.size(), 21);
     EXPECT_TRUE(searched.first().endsWith("&address=1234 "));
@@ -132,77 +129,131 @@ TEST_F(PageReaderTest, BigSearchAppendsEachLetterAndPacesTheSite)
     EXPECT_TRUE(site.requests().at(0).target.endsWith("&address=1234%20"));
     // " " and "A" have a second page; 20 + 12 + 1 + 5 + 2 records.
     EXPECT_EQ(urls().size(), 23);
-    EXPECT_EQ(collection.size(), 40);
-    EXPECT_EQ(collection.first()->Query, "1234");
-    EXPECT_EQ(collection.last()->Query, "1234Z");
+    EXPECT_EQ(r.records.size(), 40);
+    EXPECT_EQ(r.records.first()->Query, "1234");
+    EXPECT_EQ(r.records.last()->Query, "1234Z");
     QList<qint32> expected{10000, 3000, 10000, 3000};
     for (int i = 0; i < 19; ++i)
         expected << 10000;
     EXPECT_EQ(pauses(), expected);
-    EXPECT_TRUE(ValidURL);
 }
 
-TEST_F(PageReaderTest, BlockPageEndsTheWalk)
+TEST_F(PageWalkTest, BlockOnAnyPageEndsTheWalk)
 {
     site.options().blockAfterSearches = 2;
-    reader.GetPostcodes("1234", "B");
+    const WalkResult big = walk.GetPostcodes(Url, "1234", "B");
+    EXPECT_EQ(big.outcome, WalkResult::Blocked);
     EXPECT_EQ(urls().size(), 5); // two passes of two pages, then the blocked search
     EXPECT_TRUE(urls().last().endsWith("&address=1234B"));
     EXPECT_EQ(sink.lines.last(), "Blocked");
-    EXPECT_EQ(sink.lines.count("Blocked"), 1);
-    EXPECT_FALSE(ValidURL);
-    EXPECT_EQ(collection.size(), 32);
     EXPECT_EQ(pauses(), (QList<qint32>{10000, 3000, 10000, 3000, 10000}));
-    EXPECT_EQ(site.requests().size(), 5);
+
+    // The third page of a small search.
+    postcodesite::PostcodeSite later{postcodesite::SiteOptions{.port = 0, .blockAfterRequests = 2}};
+    ASSERT_TRUE(later.listen());
+    sink.lines.clear();
+    const WalkResult small = walk.GetPostcodes(later.baseUrl(), "1012", "S");
+    EXPECT_EQ(small.outcome, WalkResult::Blocked);
+    EXPECT_EQ(urls().size(), 3);
+    EXPECT_EQ(sink.lines.count("Blocked"), 1);
+
+    // The marker is exact, and counts also on a page with an error status.
+    site.options().fixedPages = {
+        {"/blocked", "<p>Wij kunnen voorlopig geen zoekopdrachten aannemen.</p>"},
+        {"/shouting", "<p>Uw zoekactie heeft 0 VOORLOPIG GEEN ZOEK opgeleverd</p>"}};
+    EXPECT_EQ(walk.GetPostcodes(Url + "/shouting", "1011", "S").outcome, WalkResult::Complete);
+    EXPECT_EQ(walk.GetPostcodes(Url + "/status/429/blocked", "1011", "S").outcome,
+              WalkResult::Blocked);
 }
 
-TEST_F(PageReaderTest, OtherTypesLoadNothing)
+TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString away = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    WalkResult r = walk.GetPostcodes(away, "1011", "S");
+    EXPECT_EQ(r.outcome, WalkResult::Failed);
+    expectFailureLine(away + SearchPath + "1011", "Connection refused");
+
+    r = walk.GetPostcodes(Url + "/status/500", "1011", "S");
+    EXPECT_EQ(r.outcome, WalkResult::Failed);
+    expectFailureLine(Url + "/status/500" + SearchPath + "1011", "HTTP 500 Site Error");
+
+    // A later page: the walk ends there, whatever came before.
+    struct Later
+    {
+        int status;
+        QString reason;
+    };
+    for (const Later& c : {Later{404, "HTTP 404 Not Found"}, Later{0, ""}}) {
+        postcodesite::PostcodeSite failing{
+            postcodesite::SiteOptions{.port = 0, .failAfterRequests = 2, .failStatus = c.status}};
+        ASSERT_TRUE(failing.listen());
+        sink.lines.clear();
+        r = walk.GetPostcodes(failing.baseUrl(), "1012", "S");
+        EXPECT_EQ(r.outcome, WalkResult::Failed) << c.status;
+        EXPECT_EQ(urls().size(), 3);
+        EXPECT_TRUE(sink.lines.last().startsWith("Pagina niet geladen: " + failing.baseUrl() +
+                                                 PagePath +
+                                                 "2&address=1012&TreeID=1: " + c.reason));
+        EXPECT_EQ(sink.colours.last(), 0x0000FFu);
+    }
+}
+
+// The limit runs on the monotonic tick clock, across its wrap: a step of the
+// wall clock (daylight saving, NTP) cannot end a load early.
+TEST_F(PageWalkTest, PageThatNeverCompletesFailsAfterSixtySecondsOfTicks)
+{
+    te.clocks.tick = 0xFFFFFFFFu - 25000u;
+    te.clocks.seconds = 86400 - 25; // the day clock crosses midnight meanwhile
+    const WalkResult r = walk.GetPostcodes(Url + "/hang", "1011", "S");
+    EXPECT_EQ(r.outcome, WalkResult::Failed);
+    const QList<qint32>& polls = te.wait.pauses;
+    EXPECT_TRUE(std::all_of(polls.begin(), polls.end(), [](qint32 p) { return p == PagePollMs; }));
+    EXPECT_GE(polls.size(), 6000);
+    EXPECT_LE(polls.size(), 6002);
+    EXPECT_EQ(browser.ReadyState(), platform::Browser::Complete); // abandoned
+    expectFailureLine(Url + "/hang" + SearchPath + "1011", "geen volledige pagina na 60 s");
+}
+
+TEST_F(PageWalkTest, StopRequestEndsPausesAndPageLoads)
+{
+    // During the pause before a further page.
+    te.wait.during = [this](qint32 ms) {
+        if (ms > PagePollMs)
+            te.stop.request(SIGTERM);
+    };
+    WalkResult r = walk.GetPostcodes(Url, "1012", "S");
+    EXPECT_EQ(r.outcome, WalkResult::Interrupted);
+    EXPECT_EQ(urls().size(), 1);
+
+    // During a page load that would hang: ended after a few polls.
+    te.stop.clear();
+    int polls = 0;
+    te.wait.during = [this, &polls](qint32) {
+        if (++polls == 5)
+            te.stop.request(SIGINT);
+    };
+    r = walk.GetPostcodes(Url + "/hang", "1011", "B");
+    EXPECT_EQ(r.outcome, WalkResult::Interrupted);
+    EXPECT_EQ(polls, 5);
+    EXPECT_EQ(browser.ReadyState(), platform::Browser::Complete);
+}
+
+TEST_F(PageWalkTest, OtherTypesLoadNothingAndAPageWithoutBodyIsAnError)
 {
     for (const char* type : {"b", "s", "", "SS", " S"})
-        reader.GetPostcodes("1011", type);
+        EXPECT_TRUE(walk.GetPostcodes(Url, "1011", type).records.isEmpty());
     EXPECT_TRUE(sink.lines.isEmpty());
     EXPECT_TRUE(te.wait.pauses.isEmpty());
     EXPECT_TRUE(site.requests().isEmpty());
-    EXPECT_TRUE(collection.isEmpty());
-}
 
-TEST_F(PageReaderTest, PageThatNeverCompletesIsGivenUpAfterSixtySecondsAcrossMidnight)
-{
-    te.clocks.seconds = 86400 - 25;
-    Url = site.baseUrl() + "/hang";
-    EXPECT_TRUE(reader.GetUrl(searchAddress(Url, "1011")));
-    const QList<qint32>& polls = te.wait.pauses;
-    EXPECT_TRUE(std::all_of(polls.begin(), polls.end(), [](qint32 p) { return p == 10; }));
-    EXPECT_GE(polls.size(), 6000);
-    EXPECT_LE(polls.size(), 6002);
-    EXPECT_NEAR(te.clocks.seconds, 35, 0.05);
-    EXPECT_NE(browser.ReadyState(), platform::Browser::Complete);
-    EXPECT_EQ(sink.lines, QStringList{"URL = " + Url + SearchPath + "1011"});
-}
-
-TEST_F(PageReaderTest, BlockMarkerIsExactAndMissingBodyIsAnError)
-{
-    site.options().fixedPages = {
-        {"/blocked", "<p>Wij kunnen voorlopig geen zoekopdrachten aannemen.</p>"},
-        {"/shouting", "<p>VOORLOPIG GEEN ZOEKOPDRACHTEN</p>"},
-        {"/frames", "<html><frameset><frame src=a></frameset></html>"}};
-    EXPECT_TRUE(reader.GetUrl(searchAddress(Url + "/shouting", "1011")));
-    EXPECT_TRUE(ValidURL);
-    EXPECT_FALSE(reader.GetUrl(searchAddress(Url + "/blocked", "1011")));
-    EXPECT_FALSE(ValidURL);
-    EXPECT_EQ(sink.lines.last(), "Blocked");
+    site.options().fixedPages = {{"/frames", "<html><frameset><frame src=a></frameset></html>"}};
     try {
-        reader.GetUrl(searchAddress(Url + "/frames", "1011"));
+        walk.GetPostcodes(Url + "/frames", "1011", "S");
         FAIL() << "no error for a page without body";
     } catch (const platform::RunError& e) {
         EXPECT_EQ(e.number(), platform::RunError::ObjectVariableNotSet);
     }
-}
-
-TEST(PageBound, RandomPausesRoundHalvesToEven)
-{
-    EXPECT_EQ(lastPage(1.234), 0);
-    EXPECT_EQ(roundHalfEven(2000.5), 2000);
-    EXPECT_EQ(roundHalfEven(2001.5), 2002);
-    EXPECT_EQ(roundHalfEven(6999.4999), 6999);
 }

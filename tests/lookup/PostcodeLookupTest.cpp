@@ -1,47 +1,67 @@
 #include "lookup/PostcodeLookup.h"
 
 #include "PostcodeSite.h"
-#include "lookup/RequestQueue.h"
 #include "platform/RunError.h"
+#include "support/FreezingProxy.h"
 #include "support/RecordingSink.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
+#include <QTcpServer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using lookup::MainWindowValues;
 using lookup::PostcodeLookup;
+using lookup::RequestResult;
 using namespace testing_support;
 
-// A database that cannot be opened must not stop the load: Url is still
-// copied, and only the queue fails later.
+// A database that cannot be opened must not stop the load: the values are
+// kept, and only the queue fails later.
 TEST(PostcodeLookup, LoadSkipsAFailedOpenAndUnloadEndsTheSearch)
 {
     TestEnv env;
     RecordingSink sink;
     PostcodeLookup engine(env.env, sink);
-    const lookup::ConnectionValues away = unreachableServer();
-    engine.load(
-        MainWindowValues{away.Server, "root", "pw", "postcode", "http://127.0.0.1:9", away.Port});
+    engine.load(MainWindowValues{unreachableServer(), "http://127.0.0.1:9", "192.0.2.7"});
+    EXPECT_TRUE(engine.loaded());
     EXPECT_TRUE(engine.ValidURL);
-    EXPECT_EQ(engine.Url, "http://127.0.0.1:9");
-    EXPECT_EQ(engine.Port, away.Port);
+    EXPECT_EQ(engine.values().Url, "http://127.0.0.1:9");
     EXPECT_FALSE(engine.database().isOpen());
     EXPECT_EQ(sink.lines.size(), 2);
 
-    QString type;
-    EXPECT_THROW(lookup::SearchQuery(engine.database(), type), platform::RunError);
+    EXPECT_THROW(engine.DoQuery("S"), platform::RunError);
     engine.unload();
     EXPECT_FALSE(engine.ValidURL);
-    engine.terminate();
-    EXPECT_TRUE(sink.lines.last().endsWith("closed. RC=91"));
+    EXPECT_FALSE(engine.loaded());
+    EXPECT_TRUE(sink.lines.last().endsWith("closed. RC=3704"));
 }
 
 namespace {
 
+// The rows the site gives for "1011", as stored: the postcode without its
+// blank, NULL where a row has no house numbers.
+QStringList rows1011(const QString& query, const QString& type)
+{
+    const QStringList site{"1011AA|Nieuwendijk|\\N|\\N|\\N",
+                           "1011AD|Kalverstraat|0|41|63",
+                           "1011AH|Rokin|1|52|74",
+                           "1011AL|Oudezijds Voorburgwal|1|74|74",
+                           "1011AP|Damrak|\\N|\\N|\\N",
+                           "1011AT|Nieuwendijk|0|11|33",
+                           "1011AX|Kalverstraat|1|22|44",
+                           "1011BB|Rokin|1|44|44",
+                           "1011BE|Oudezijds Voorburgwal|\\N|\\N|\\N",
+                           "1011BJ|Damrak|0|51|73",
+                           "1011BM|Nieuwendijk|1|62|84"};
+    QStringList out;
+    for (const QString& row : site)
+        out << query + "|" + type + "|" + row + "|Amsterdam|11|192.0.2.7";
+    return out;
+}
+
 // Harvesting against the local site into a fresh database, with recorded
-// pauses. The site's data: "1012" has 25 results, "9999" none,
-// "'s-Hertogenbosch" 20, "1010" 10.
+// pauses.
 class DoQuery : public ::testing::TestWithParam<Backend>
 {
 protected:
@@ -51,12 +71,13 @@ protected:
             GTEST_SKIP() << "no test MariaDB server";
         t.emplace(GetParam());
         ASSERT_TRUE(site.listen());
-        const lookup::ConnectionValues c = t->values();
-        engine.load(MainWindowValues{c.Server, c.UID, c.PWD, c.Database, site.baseUrl(), c.Port,
-                                     c.SqlitePath, QStringLiteral("192.0.2.7")});
+        load(site.baseUrl());
+    }
+    void load(const QString& url, std::optional<lookup::ConnectionValues> values = {})
+    {
+        engine.load(MainWindowValues{values.value_or(t->values()), url, "192.0.2.7"});
         ASSERT_TRUE(engine.database().isOpen());
     }
-    QList<QVariantMap> rows() { return t->rows("Straatwijs"); }
     // A statement that makes the n-th row insert fail, as a full disk would.
     void failFromRow(int n)
     {
@@ -81,86 +102,154 @@ protected:
 
 } // namespace
 
-TEST_P(DoQuery, EmptyQueueLoadsNothing)
+TEST_P(DoQuery, StoresTheSiteRowsClosesTheRequestAndSaysSo)
 {
-    EXPECT_EQ(engine.DoQuery("", "S"), "");
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::NoRequest);
     EXPECT_TRUE(site.requests().isEmpty());
-    EXPECT_TRUE(rows().isEmpty());
-}
 
-TEST_P(DoQuery, StoresEveryPageInOrderAndClosesTheRequest)
-{
-    t->addRequest("1012", "S");
+    t->addRequest("1011", "S");
     t->addRequest("9999", "M");
-    EXPECT_EQ(engine.DoQuery("", "S"), "1012");
-    const QList<QVariantMap> stored = rows();
-    ASSERT_EQ(stored.size(), 25);
-    ASSERT_EQ(engine.PostcodeCollection.size(), 25);
-    bool sawNoNumbers = false;
-    for (int i = 0; i < stored.size(); ++i) {
-        const QVariantMap& row = stored[i];
-        const lookup::clsPostcode& record = *engine.PostcodeCollection[i];
-        EXPECT_EQ(row["Postcode"].toString(), record.Postcode.toString().remove(' '));
-        EXPECT_FALSE(row["Postcode"].toString().contains(' '));
-        EXPECT_EQ(row["Straat"].toString(), record.Straat.toString().trimmed());
-        EXPECT_EQ(row["Query"], "1012");
-        EXPECT_EQ(row["Type"], "S");
-        EXPECT_EQ(row["Ip"], "192.0.2.7");
-        EXPECT_EQ(row["Resultaten"].toDouble(), 25);
-        EXPECT_EQ(row["EvenOneven"].isNull(), record.NrVan.isNull());
-        if (record.NrVan.isNull()) {
-            sawNoNumbers = true;
-            EXPECT_TRUE(row["NrVan"].isNull() && row["NrTm"].isNull());
-        }
-    }
-    EXPECT_TRUE(sawNoNumbers);
-    EXPECT_EQ(t->statuses("1012"), QStringList{"Y"});
+    const RequestResult r = engine.DoQuery("S");
+    EXPECT_EQ(r.outcome, RequestResult::Done);
+    EXPECT_EQ(r.rows, 11);
+    EXPECT_EQ(t->harvested(), rows1011("1011", "S"));
+    EXPECT_EQ(t->statuses("1011"), QStringList{"Y"});
+    EXPECT_EQ(sink.lines.last(), "1011 (S): 11 rijen opgeslagen, status Y");
 
     // No results: no rows, and the request is done all the same.
-    EXPECT_EQ(engine.DoQuery("", "M"), "9999");
-    EXPECT_EQ(rows().size(), 25);
+    EXPECT_EQ(engine.DoQuery("").Query, "9999");
+    EXPECT_EQ(t->harvested().size(), 11);
     EXPECT_EQ(t->statuses("9999"), QStringList{"Y"});
+    EXPECT_EQ(sink.lines.last(), "9999 (M): 0 rijen opgeslagen, status Y");
 }
 
-TEST_P(DoQuery, ApostropheInTheQuery)
+// ' 1011 ' is another request than '1011': its rows say so.
+TEST_P(DoQuery, RowsCarryTheRequestTextAsItStands)
 {
+    t->addRequest(" 1011 ", "S");
     t->addRequest("'s-Hertogenbosch", "S");
-    EXPECT_EQ(engine.DoQuery("", ""), "'s-Hertogenbosch");
-    const QList<QVariantMap> stored = rows();
-    ASSERT_EQ(stored.size(), 20);
-    EXPECT_EQ(stored[0]["Query"], "'s-Hertogenbosch");
-    EXPECT_EQ(t->statuses("'s-Hertogenbosch"), QStringList{"Y"});
+    engine.DoQuery("S");
+    engine.DoQuery("S");
+    EXPECT_EQ(t->harvested().mid(0, 11), rows1011(" 1011 ", "S"));
+    EXPECT_EQ(t->lines("SELECT COUNT(*) FROM Straatwijs WHERE Query = ?", {"'s-Hertogenbosch"}),
+              QStringList{"20"});
+    EXPECT_EQ(t->countStatus("Y"), 2);
 }
 
-TEST_P(DoQuery, BlockMidRequestKeepsWhatCameAndGivesRequestsBack)
+// A block on the third page: nothing of the request is kept, so its retry
+// stores every row exactly once; the next command starts unblocked.
+TEST_P(DoQuery, BlockStoresNothingOfTheRequestAndARetryStoresItOnce)
 {
-    site.options().blockAfterRequests = 2; // the search page and page 1 of "1012"
+    site.options().blockAfterRequests = 2;
     t->addRequest("1012", "S");
-    t->addRequest("1011", "S");
-    engine.DoQuery("", "S");
+    engine.beginCommand();
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Blocked);
     EXPECT_FALSE(engine.ValidURL);
-    EXPECT_EQ(rows().size(), 20);
-    EXPECT_EQ(t->countStatus("N"), 2);
-    engine.DoQuery("", "S"); // every later request of the run goes back too
-    EXPECT_EQ(t->countStatus("N"), 2);
-    EXPECT_EQ(rows().size(), 20);
+    EXPECT_TRUE(t->harvested().isEmpty());
+    EXPECT_EQ(t->statuses("1012"), QStringList{"N"});
+    EXPECT_EQ(sink.lines.last(), "1012 (S): 0 rijen opgeslagen, status N");
+
+    site.options().blockAfterRequests = 0;
+    engine.beginCommand();
+    EXPECT_TRUE(engine.ValidURL);
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Done);
+    EXPECT_EQ(t->harvested().size(), 25);
+    EXPECT_EQ(t->statuses("1012"), QStringList{"Y"});
+}
+
+TEST_P(DoQuery, PageThatFailsToLoadStoresNothingAndGivesTheRequestBack)
+{
+    site.options().failAfterRequests = 1; // page 1 of "1011" answers 500
+    t->addRequest("1011", "S");
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Unreachable);
+    EXPECT_TRUE(t->harvested().isEmpty());
+    EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
+    EXPECT_TRUE(engine.ValidURL);
+
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString away = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    load(away);
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Unreachable);
+    EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
+    EXPECT_TRUE(sink.lines.contains("1011 (S): 0 rijen opgeslagen, status N"));
+}
+
+TEST_P(DoQuery, StopDuringTheWalkGivesTheRequestBack)
+{
+    t->addRequest("1012", "S");
+    te.wait.during = [this](qint32 ms) {
+        if (ms > lookup::PagePollMs)
+            te.stop.request(SIGTERM);
+    };
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Interrupted);
+    EXPECT_TRUE(t->harvested().isEmpty());
+    EXPECT_EQ(t->statuses("1012"), QStringList{"N"});
 }
 
 TEST_P(DoQuery, FailureWhileStoringLeavesNoRowsAndTheRequestInProgress)
 {
     t->addRequest("1012", "S");
     failFromRow(6);
-    EXPECT_THROW(engine.DoQuery("", "S"), platform::RunError);
-    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_THROW(engine.DoQuery("S"), platform::RunError);
+    EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1012"), QStringList{"L"});
 
     // The connection is usable again once the cause is gone.
     t->exec("DROP TRIGGER refuse");
-    t->addRequest("1010", "M");
-    EXPECT_EQ(engine.DoQuery("", "M"), "1010");
-    EXPECT_EQ(rows().size(), 10);
-    EXPECT_EQ(t->statuses("1010"), QStringList{"Y"});
+    t->addRequest("1011", "M");
+    EXPECT_EQ(engine.DoQuery("M").rows, 11);
+    EXPECT_EQ(t->harvested(), rows1011("1011", "M"));
+}
+
+TEST_P(DoQuery, RequestsWithoutTextAreReportedOncePerCommand)
+{
+    t->addRequest("", "S");
+    t->addRequest("   ", "S");
+    t->addRequest("1010", "S");
+    const QString line = "2 open verzoek(en) zonder zoektekst of type overgeslagen";
+    engine.beginCommand();
+    EXPECT_EQ(engine.DoQuery("S").Query, "1010");
+    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::NoRequest);
+    EXPECT_EQ(sink.lines.count(line), 1);
+    engine.beginCommand();
+    engine.DoQuery("S");
+    EXPECT_EQ(sink.lines.count(line), 2);
+    EXPECT_EQ(t->countStatus("N"), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DoQuery, ::testing::Values(Backend::SQLite, Backend::MariaDB),
                          [](const auto& info) { return std::string(backendName(info.param)); });
+
+// The server freezes while the pages are read: the run fails when the
+// request is to be stored, nothing is half-stored and the request stays "L".
+TEST(DoQueryFrozenServer, FailsWithoutStoringAnything)
+{
+    if (!TestDatabase::available(Backend::MariaDB))
+        GTEST_SKIP() << "no test MariaDB server";
+    TestDatabase t(Backend::MariaDB);
+    t.addRequest("1011", "S");
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    ASSERT_TRUE(site.listen());
+    lookup::ConnectionValues v = t.values();
+    FreezingProxy proxy(v.Server, v.Port);
+    v.Port = proxy.port();
+    v.TimeoutSeconds = 1;
+    TestEnv te;
+    RecordingSink sink;
+    PostcodeLookup engine(te.env, sink);
+    engine.load(MainWindowValues{v, site.baseUrl(), "192.0.2.7"});
+    te.wait.during = [&proxy](qint32 ms) {
+        if (ms > lookup::PagePollMs)
+            proxy.freeze();
+    };
+    try {
+        engine.DoQuery("S");
+        ADD_FAILURE() << "stored on a frozen server";
+    } catch (const platform::RunError& e) {
+        EXPECT_EQ(e.number(), platform::RunError::DatabaseError) << e.text().toStdString();
+    }
+    EXPECT_TRUE(t.harvested().isEmpty());
+    EXPECT_EQ(t.statuses("1011"), QStringList{"L"}) << sink.lines.join("\n").toStdString();
+}

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+using lookup::Claim;
+using lookup::countPassedOver;
 using lookup::Database;
 using lookup::ResetQuery;
 using lookup::SearchQuery;
@@ -36,57 +38,86 @@ protected:
 
 TEST_P(RequestQueue, TakesOneOpenRequestOfTheWantedType)
 {
-    QString type = "S";
-    EXPECT_EQ(SearchQuery(db, type), "");
-    EXPECT_EQ(type, "S");
+    EXPECT_FALSE(SearchQuery(db, "S").taken);
 
     t->addRequest("Amsterdam", "B");
     t->addRequest("Utrecht", "B");
     t->addRequest("Gouda", "M", "Y");
-    EXPECT_EQ(SearchQuery(db, type), "");
-    EXPECT_EQ(type, "S");
+    EXPECT_FALSE(SearchQuery(db, "S").taken);
     EXPECT_EQ(t->countStatus("N"), 2);
 
-    type = "";
-    const QString first = SearchQuery(db, type);
-    EXPECT_TRUE(first == "Amsterdam" || first == "Utrecht") << first.toStdString();
-    EXPECT_EQ(type, "B");
-    EXPECT_EQ(t->statuses(first), QStringList{"L"});
-    EXPECT_EQ(t->countStatus("N"), 1);
+    const Claim first = SearchQuery(db, "");
+    ASSERT_TRUE(first.taken);
+    EXPECT_TRUE(first.Query == "Amsterdam" || first.Query == "Utrecht")
+        << first.Query.toStdString();
+    EXPECT_EQ(first.Type, "B");
+    EXPECT_EQ(t->statuses(first.Query), QStringList{"L"});
 
-    type = "B";
-    const QString second = SearchQuery(db, type);
-    EXPECT_NE(second, first);
+    const Claim second = SearchQuery(db, "B");
+    EXPECT_NE(second.Query, first.Query);
     EXPECT_EQ(t->countStatus("L"), 2);
-    EXPECT_EQ(SearchQuery(db, type), "");
+    EXPECT_FALSE(SearchQuery(db, "").taken);
     EXPECT_EQ(t->statuses("Gouda"), QStringList{"Y"});
     EXPECT_TRUE(sink.lines.size() == 2) << "the queue reports nothing";
 }
 
-TEST_P(RequestQueue, ResetFinishesOrGivesBackOnlyTheFirstRequestInProgress)
+// Requests without a usable text or type are not claimed (and abandoned in
+// "L"); they are counted, so a batch can say it passed them over.
+TEST_P(RequestQueue, BlankQueriesArePassedOverAndCounted)
 {
+    t->addRequest("", "S");
+    t->addRequest("   ", "S");
+    t->addRequest("  Ede ", "S");
+    t->addRequest("", "M");
+    EXPECT_EQ(countPassedOver(db, "S"), 2);
+    EXPECT_EQ(countPassedOver(db, ""), 3);
+    const Claim c = SearchQuery(db, "S");
+    EXPECT_EQ(c.Query, "  Ede "); // exactly as it stands
+    EXPECT_FALSE(SearchQuery(db, "").taken);
+    EXPECT_EQ(t->countStatus("N"), 3);
+}
+
+// Two rows with the same text: one left "L" by an earlier crash, one open.
+// Closing the claimed one must not touch the stale one.
+TEST_P(RequestQueue, ResetClosesExactlyTheClaimedRow)
+{
+    t->addRequest("Zwolle", "S", "L");
     t->addRequest("Zwolle", "S");
-    QString type;
-    ASSERT_EQ(SearchQuery(db, type), "Zwolle");
-    ResetQuery(db, "Zwolle", false); // the site blocked searching
-    EXPECT_EQ(t->statuses("Zwolle"), QStringList{"N"});
-    ResetQuery(db, "Zwolle", true); // nothing in progress: no change
-    EXPECT_EQ(t->statuses("Zwolle"), QStringList{"N"});
+    t->addRequest("Zwolle", "M");
+    const Claim c = SearchQuery(db, "S");
+    ASSERT_TRUE(c.taken);
+    ResetQuery(db, c, true);
+    EXPECT_EQ(t->statuses("Zwolle"), QStringList({"L", "Y", "N"}));
 
-    ASSERT_EQ(SearchQuery(db, type), "Zwolle");
-    ResetQuery(db, "Zwolle", true);
-    EXPECT_EQ(t->statuses("Zwolle"), QStringList{"Y"});
+    const Claim m = SearchQuery(db, "M");
+    ResetQuery(db, m, false); // given back
+    EXPECT_EQ(t->statuses("Zwolle"), QStringList({"L", "Y", "N"}));
+    ResetQuery(db, m, true); // no longer in progress: no change
+    EXPECT_EQ(t->statuses("Zwolle"), QStringList({"L", "Y", "N"}));
+}
 
-    t->addRequest("Ede", "S", "L");
-    t->addRequest("Ede", "S", "L");
-    ResetQuery(db, "Ede", true);
-    QStringList ede = t->statuses("Ede");
-    ede.sort();
-    EXPECT_EQ(ede, QStringList({"L", "Y"}));
+// Without a key column a row is found again by its text and type: closing
+// an "S" request leaves an "M" request of the same text alone.
+TEST(RequestQueueWithoutKey, ResetMatchesTextAndType)
+{
+    if (!TestDatabase::available(Backend::MariaDB))
+        GTEST_SKIP() << "no test MariaDB server";
+    TestDatabase t(Backend::MariaDB);
+    t.exec("ALTER TABLE Requests DROP COLUMN Id");
+    RecordingSink sink;
+    Database db(sink);
+    db.OpenDb(t.values());
+    t.addRequest("Ede", "M", "L");
+    t.addRequest("Ede", "S");
+    const Claim c = SearchQuery(db, "S");
+    EXPECT_TRUE(c.keyColumns.isEmpty());
+    ResetQuery(db, c, true);
+    EXPECT_EQ(t.lines("SELECT Type, Status FROM Requests ORDER BY Type"),
+              QStringList({"M|L", "S|Y"}));
 }
 
 // Dutch place names start with an apostrophe; the table may carry columns
-// of other systems and has no key column.
+// of other systems.
 TEST_P(RequestQueue, QuotesAccentsAndForeignColumnsAreHarmless)
 {
     t->exec("ALTER TABLE Requests ADD COLUMN Aanvrager VARCHAR(40) DEFAULT 'extern'");
@@ -96,10 +127,9 @@ TEST_P(RequestQueue, QuotesAccentsAndForeignColumnsAreHarmless)
         t->addRequest(name, "M");
 
     QStringList taken;
-    QString type = "M";
-    for (QString q; !(q = SearchQuery(db, type)).isEmpty();) {
-        taken << q;
-        ResetQuery(db, q, true);
+    for (Claim c; (c = SearchQuery(db, "M")).taken;) {
+        taken << c.Query;
+        ResetQuery(db, c, true);
     }
     taken.sort();
     QStringList expected = names;
@@ -126,10 +156,9 @@ TEST_P(RequestQueue, ParallelHarvestersTakeEveryRequestExactlyOnce)
         Database own(quiet);
         try {
             own.OpenDb(t->values());
-            QString type;
-            for (QString q; !(q = SearchQuery(own, type)).isEmpty(); type.clear()) {
+            for (Claim c; (c = SearchQuery(own, "")).taken;) {
                 std::lock_guard lock(mutex);
-                taken << q;
+                taken << c.Query;
             }
         } catch (const platform::RunError& e) {
             std::lock_guard lock(mutex);

@@ -69,7 +69,7 @@ TEST(ResultPage, DataRowsBecomeRecordsInPageOrder)
                             "<tr><td>1011 AC</td><td>Rokin</td><td></td><td>Amsterdam</td></tr>"
                             "<tr><td>1011 AD</td><td>'t Zand</td><td>14</td><td>Curaçao</td></tr>"
                             "</table>",
-                        "1011 ");
+                        "1011");
     ASSERT_EQ(r.records.size(), 3);
     EXPECT_EQ(fields(*r.records[0]),
               (QStringList{"1011", "S", "1011 AB", "Damrak", "0", "1", "23", "Amsterdam", "11"}));

@@ -1,5 +1,5 @@
 #include "platform/Convert.h"
-#include "platform/Twips.h"
+#include "platform/Layout.h"
 
 #include <gtest/gtest.h>
 
@@ -48,4 +48,14 @@ TEST(DockGeometry, PercentTwipsAndPlainText)
     d = dockGeometry(QStringLiteral("75%"), 8001);
     EXPECT_EQ(d.top, 2000);
     EXPECT_EQ(d.height, 6000);
+
+    // Docked rectangles: the top unless asked for the bottom, full width less 10.
+    const TwipsRect top = dockRect(QStringLiteral("75%"), false, 9000, 12000);
+    EXPECT_EQ(QList<double>({top.left, top.top, top.width, top.height}),
+              QList<double>({0, 0, 11990, 6750}));
+    const TwipsRect bottom = dockRect(QStringLiteral("25%"), true, 9001, 12000);
+    EXPECT_EQ(QList<double>({bottom.top, bottom.height}), QList<double>({6750, 2250}));
+    EXPECT_EQ(paneMargin(0, 12000), 30);
+    EXPECT_EQ(paneMargin(0, 399), 0);
+    EXPECT_EQ(paneMargin(50, 12000), 50);
 }

@@ -84,6 +84,33 @@ TEST(MsgWaitObj, ClockRunningBackwardsEndsTheWait)
     EXPECT_EQ(events.timeouts.size(), 1);
 }
 
+// A signal or "Stoppen" arrives as an event during a pause: the pause ends
+// once that event is handled, not when its time is up.
+TEST(MsgWaitObj, StopRequestEndsTheWaitOnceRaised)
+{
+    ManualClock clock;
+    StopRequest stop;
+    struct StoppingEvents : ScriptedEvents
+    {
+        using ScriptedEvents::ScriptedEvents;
+        StopRequest* stop = nullptr;
+        void processPending() override
+        {
+            if (++processed == 3)
+                stop->request(15);
+        }
+    } events(clock, 100);
+    events.stop = &stop;
+    events.inputs = 10;
+    EXPECT_EQ(MsgWaitObj(10000, clock, events, 0, &stop), WaitStopped);
+    EXPECT_EQ(events.processed, 3);
+    EXPECT_EQ(clock.now, 300u);
+    EXPECT_EQ(stop.signal(), 15);
+    // Raised before the wait: it does not wait at all.
+    EXPECT_EQ(MsgWaitObj(-1, clock, events, 0, &stop), WaitStopped);
+    EXPECT_EQ(clock.now, 300u);
+}
+
 TEST(MsgWaitObj, RealWaitOnTheEventLoopLastsTheTime)
 {
     SystemTickClock clock;

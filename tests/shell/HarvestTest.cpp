@@ -1,40 +1,40 @@
 #include "shell/Harvest.h"
-#include "messages/MessageLog.h"
+
+#include "PostcodeSite.h"
+#include "lookup/PageWalk.h"
+#include "shell/Shell.h"
+#include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
+#include <QSignalSpy>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using shell::Harvest;
-using testing_support::TestEnv;
+using namespace testing_support;
 
 namespace {
 
-// A lookup form that records its requests; onQuery runs inside each request
-// (as a menu command chosen during a batch would).
-class RecordingForm : public shell::LookupForm
-{
-public:
-    QStringList types;
-    std::function<void()> onQuery;
-    QString DoQuery(const QString& Querynaam, const QString& Typenaam) override
-    {
-        EXPECT_TRUE(Querynaam.isEmpty());
-        types << Typenaam;
-        if (onQuery)
-            onQuery();
-        return QStringLiteral("q%1").arg(types.size());
-    }
-    bool ValidURL() const override { return true; }
-    void Reposition(const QVariant&, const QString&, bool) override {}
-};
-
+// The shell's harvest commands on the embedded database and the local site,
+// with recorded pauses and the unseeded sequence of random numbers.
 struct Fixture
 {
-    TestEnv t;
-    messages::MessageLog log{t.prompts};
-    RecordingForm form;
-    Harvest harvest{t.env, log, [this]() -> shell::LookupForm& { return form; }};
+    Fixture()
+    {
+        EXPECT_TRUE(site.listen());
+        shell.load();
+        shell.values.Connection = t.values();
+        shell.values.Url = site.baseUrl();
+    }
     QStringList lines() const { return log.text().split("\r\n", Qt::SkipEmptyParts); }
+    QList<qint32> pauses() const { return te.wait.pausesLongerThan(lookup::PagePollMs); }
+
+    TestEnv te;
+    messages::MessageLog log{te.prompts};
+    TestDatabase t{Backend::SQLite};
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    shell::Shell shell{te.env, log};
+    Harvest& harvest = shell.harvest();
 };
 
 } // namespace
@@ -42,20 +42,22 @@ struct Fixture
 TEST(Harvest, SmallBatchPausesAfterEveryRequest)
 {
     Fixture f;
-    f.t.prompts.answerInput(QStringLiteral("3"));
-    f.harvest.mnuDoSmall_Click();
-    EXPECT_EQ(f.form.types, QStringList({"S", "S", "S"}));
-    ASSERT_EQ(f.t.wait.pauses.size(), 3);
-    for (qint32 p : f.t.wait.pauses) {
-        EXPECT_GE(p, 2000);
-        EXPECT_LT(p, 12000);
-    }
+    for (const char* query : {"1010", "9999", "Nergenshuizen"})
+        f.t.addRequest(query, "S");
+    f.te.prompts.answerInput(QStringLiteral("3"));
+    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), std::nullopt);
+    EXPECT_EQ(f.t.countStatus("Y"), 3);
+    // floor(r * 10000 + 2000) of the sequence's first draws; none of these
+    // searches has a further page, so the batch draws them all.
+    EXPECT_EQ(f.pauses(), (QList<qint32>{10147, 3354, 11057}));
     const QStringList lines = f.lines();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(" DoSmall started."));
-    EXPECT_TRUE(lines[1].endsWith(" DoSmall ended."));
+    const QString started = lines.filter("DoSmall started.").value(0);
     EXPECT_TRUE(
-        lines[0].startsWith(QLocale::system().toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
+        started.startsWith(QLocale::system().toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
+    EXPECT_TRUE(started.endsWith(" DoSmall started."));
+    EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
+    EXPECT_EQ(lines.filter(" rijen opgeslagen, status Y").size(), 3);
+    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Done);
 }
 
 TEST(Harvest, NoNumberMeansNoRequests)
@@ -64,39 +66,124 @@ TEST(Harvest, NoNumberMeansNoRequests)
          {std::optional<QString>("0"), std::optional<QString>(""), std::optional<QString>("abc"),
           std::optional<QString>()}) {
         Fixture f;
-        f.t.prompts.answerInput(answer);
+        f.t.addRequest("1010", "M");
+        f.te.prompts.answerInput(answer);
         f.harvest.mnuDoMinimal_Click();
-        EXPECT_TRUE(f.form.types.isEmpty());
-        EXPECT_EQ(f.lines().size(), 2);
+        EXPECT_EQ(f.t.countStatus("N"), 1);
+        EXPECT_EQ(f.lines().filter("DoSmall").size(), 2);
+        EXPECT_TRUE(f.pauses().isEmpty());
     }
     Fixture f;
     f.harvest.DoSmall(QStringLiteral("2.9"), QStringLiteral("M"));
-    EXPECT_EQ(f.form.types, QStringList({"M", "M"}));
+    EXPECT_EQ(f.pauses().size(), 2);
 }
 
-TEST(Harvest, NoSecondBatchWhileOneRuns)
+// A block ends the batch after the request's pause; a site that cannot be
+// reached and a stop end it at once. Nothing of those requests is kept.
+TEST(Harvest, BatchEndsAfterABlockPauseAndAtOnceOtherwise)
+{
+    {
+        Fixture f;
+        f.site.options().blockAfterSearches = 1;
+        for (const char* query : {"1010", "9999", "1011"})
+            f.t.addRequest(query, "S");
+        f.harvest.DoSmall(3, QStringLiteral("S"));
+        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Blocked);
+        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
+                  QStringList({"1010|Y", "9999|N", "1011|N"}));
+        EXPECT_EQ(f.pauses().size(), 2);
+    }
+    {
+        Fixture f;
+        f.site.options().failAfterRequests = 1;
+        f.t.addRequest("1010", "S");
+        f.t.addRequest("1011", "S");
+        f.harvest.DoSmall(3, QStringLiteral("S"));
+        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Unreachable);
+        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
+                  QStringList({"1010|Y", "1011|N"}));
+        EXPECT_EQ(f.pauses().size(), 1); // after the first request only
+    }
+    {
+        Fixture f;
+        f.t.addRequest("1010", "S");
+        f.t.addRequest("1011", "S");
+        f.te.wait.during = [&f](qint32 ms) {
+            if (ms > lookup::PagePollMs)
+                f.te.stop.request(SIGTERM);
+        };
+        EXPECT_EQ(f.harvest.DoSmall(3, QStringLiteral("S")), 143);
+        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Interrupted);
+        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
+                  QStringList({"1010|Y", "1011|N"}));
+        // A stopped program starts no further command.
+        EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+        EXPECT_EQ(f.t.countStatus("L"), 0);
+    }
+}
+
+TEST(Harvest, EveryCommandStartsUnblocked)
 {
     Fixture f;
-    f.form.onQuery = [&f] {
-        f.harvest.mnuDoBig_Click();
-        f.harvest.DoSmall(5, QStringLiteral("M"));
-        EXPECT_FALSE(f.harvest.Timer1_Timer(true));
+    f.site.options().blockAfterSearches = 1;
+    f.t.addRequest("1010", "M");
+    f.t.addRequest("1011", "M");
+    f.harvest.DoSmall(2, QStringLiteral("M"));
+    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Blocked);
+    f.site.options().blockAfterSearches = 0;
+    f.harvest.DoSmall(1, QStringLiteral("M"));
+    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Done);
+    EXPECT_EQ(f.t.countStatus("Y"), 2);
+}
+
+// A menu command during a batch starts nothing; the timer's tick during one
+// runs the autostart batch when it ends, and the program ends after it.
+TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
+{
+    Fixture f;
+    f.t.addRequest("1010", "S");
+    f.te.prompts.answerInput(QStringLiteral("1"));
+    bool once = false;
+    f.te.wait.during = [&](qint32 ms) {
+        if (ms <= lookup::PagePollMs || once)
+            return;
+        once = true;
+        EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+        EXPECT_EQ(f.harvest.DoSmall(5, QStringLiteral("M")), std::nullopt);
+        EXPECT_EQ(f.harvest.Timer1_Timer(true), std::nullopt);
     };
-    f.harvest.DoSmall(2, QStringLiteral("S"));
-    EXPECT_EQ(f.form.types, QStringList({"S", "S"}));
+    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), 0);
     EXPECT_FALSE(f.harvest.running());
-    f.form.onQuery = nullptr;
-    f.harvest.mnuDoBig_Click();
-    EXPECT_EQ(f.form.types.last(), "B");
-    EXPECT_EQ(f.t.wait.pauses.last(), 3000);
+    EXPECT_EQ(f.lines().filter("DoSmall started.").size(), 2);
+    EXPECT_EQ(f.pauses().size(), 1 + 32 + 1);
+    EXPECT_EQ(f.pauses().last(), 10000);
+    EXPECT_TRUE(f.lines().filter("DoBig").isEmpty());
+}
+
+TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
+{
+    Fixture f;
+    f.t.addRequest("1010", "B");
+    QSignalSpy docked(&f.harvest, &Harvest::repositionLookup);
+    QSignalSpy loaded(&f.shell, &shell::Shell::lookupLoaded);
+    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.lines().at(1), "DoBig");
+    ASSERT_EQ(docked.size(), 1);
+    EXPECT_EQ(docked.first(), (QVariantList{QStringLiteral("75%"), QStringLiteral("Top"), false}));
+    EXPECT_EQ(loaded.size(), 1);
+    EXPECT_EQ(f.t.statuses("1010"), QStringList{"Y"});
+    EXPECT_EQ(f.pauses().size(), 21 + 1);
+    EXPECT_EQ(f.pauses().last(), 3000);
 }
 
 TEST(Harvest, TimerRunsTheAutostartBatchOnlyWhenChecked)
 {
     Fixture f;
-    EXPECT_FALSE(f.harvest.Timer1_Timer(false));
-    EXPECT_TRUE(f.form.types.isEmpty());
-    EXPECT_TRUE(f.harvest.Timer1_Timer(true));
-    EXPECT_EQ(f.form.types.size(), 32);
-    EXPECT_EQ(f.t.wait.pauses.last(), 10000);
+    f.t.addRequest("1010", "S");
+    EXPECT_EQ(f.harvest.Timer1_Timer(false), std::nullopt);
+    EXPECT_EQ(f.t.countStatus("N"), 1);
+    EXPECT_EQ(f.harvest.Timer1_Timer(true), 0);
+    EXPECT_EQ(f.t.countStatus("Y"), 1);
+    EXPECT_EQ(f.pauses().size(), 33);
+    EXPECT_EQ(f.pauses().last(), 10000);
 }

@@ -191,8 +191,10 @@ void TestDatabase::addRequest(const QString& Query, const QString& Type, const Q
 QStringList TestDatabase::statuses(const QString& Query)
 {
     QStringList list;
+    const QString order = m_backend == Backend::SQLite ? QStringLiteral(" ORDER BY rowid")
+                                                       : QStringLiteral(" ORDER BY Id");
     for (const QVariantList& row :
-         select(QStringLiteral("SELECT Status FROM Requests WHERE Query = ?"), {Query}))
+         select(QStringLiteral("SELECT Status FROM Requests WHERE Query = ?") + order, {Query}))
         list << row.at(0).toString();
     return list;
 }
@@ -220,6 +222,26 @@ QList<QVariantMap> TestDatabase::rows(const QString& table)
         result << row;
     }
     return result;
+}
+
+QStringList TestDatabase::lines(const QString& sql, const QVariantList& values)
+{
+    QStringList out;
+    for (const QVariantList& row : select(sql, values)) {
+        QStringList fields;
+        for (const QVariant& v : row)
+            fields << (v.isNull() ? QStringLiteral("\\N") : v.toString());
+        out << fields.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+QStringList TestDatabase::harvested()
+{
+    const QString order = m_backend == Backend::SQLite ? QStringLiteral(" ORDER BY rowid") : "";
+    return lines(QStringLiteral("SELECT Query, Type, Postcode, Straat, EvenOneven, NrVan, NrTm, "
+                                "Woonplaats, Resultaten, Ip FROM Straatwijs") +
+                 order);
 }
 
 } // namespace testing_support

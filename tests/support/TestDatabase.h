@@ -65,6 +65,12 @@ public:
     int countStatus(const QString& Status);
     // Every row of a table as column -> value, in insertion order.
     QList<QVariantMap> rows(const QString& table);
+    // The rows a query gives, each as its values joined by "|", NULL as
+    // "\N": for comparing with literal rows.
+    QStringList lines(const QString& sql, const QVariantList& values = {});
+    // The harvested rows, in insertion order, as lines of Query, Type,
+    // Postcode, Straat, EvenOneven, NrVan, NrTm, Woonplaats, Resultaten, Ip.
+    QStringList harvested();
 
 private:
     QList<QVariantList> select(const QString& sql, const QVariantList& values = {});

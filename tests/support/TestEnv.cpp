@@ -27,6 +27,10 @@ QDateTime FakeClocks::Now()
 qint32 RecordingWait::MsgWaitObj(qint32 Milliseconds)
 {
     pauses.append(Milliseconds);
+    if (during)
+        during(Milliseconds);
+    if (m_stop.requested())
+        return platform::WaitStopped;
     // A real wait of at most a millisecond that ends at the first event:
     // loopback replies arrive while a recorded walk runs at full speed.
     platform::QtEventWait events;
@@ -67,6 +71,7 @@ TestEnv::TestEnv()
     env.random = &random;
     env.settings = &settings;
     env.prompts = &prompts;
+    env.stop = &stop;
 }
 
 void isolateUserFolders(const QTemporaryDir& folder)

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMap>
+#include <functional>
 
 namespace testing_support {
 
@@ -24,17 +25,25 @@ public:
 
 // Records every pause asked for and moves the fake clocks by it instead of
 // sleeping. Each pause still lets pending events run (briefly waiting for
-// them), so page loads and sockets make progress during a recorded walk.
+// them), so page loads and sockets make progress during a recorded walk. A
+// raised stop request ends a pause at once, as the real wait does.
 class RecordingWait : public platform::Wait
 {
 public:
-    explicit RecordingWait(FakeClocks& clocks) : m_clocks(clocks) {}
+    RecordingWait(FakeClocks& clocks, const platform::StopRequest& stop)
+        : m_clocks(clocks), m_stop(stop)
+    {
+    }
     qint32 MsgWaitObj(qint32 Milliseconds) override;
     QList<qint32> pauses; // every call, in order
     QList<qint32> pausesLongerThan(qint32 ms) const;
+    // Runs at the start of every wait, with its length: where a test
+    // injects what would happen meanwhile (a menu command, a stop).
+    std::function<void(qint32 Milliseconds)> during;
 
 private:
     FakeClocks& m_clocks;
+    const platform::StopRequest& m_stop;
 };
 
 class MemorySettingsStore : public platform::SettingsStore
@@ -48,12 +57,14 @@ public:
 };
 
 // An Env of fakes: clocks, recording wait, sequence random, memory
-// settings, scripted prompts; the network manager is the real one.
+// settings, scripted prompts, a stop request of its own; the network
+// manager is the real one.
 struct TestEnv
 {
     TestEnv();
     FakeClocks clocks;
-    RecordingWait wait{clocks};
+    platform::StopRequest stop;
+    RecordingWait wait{clocks, stop};
     platform::SequenceRandom random;
     MemorySettingsStore settings;
     ScriptedPrompts prompts;

@@ -1,15 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QVariant>
+#include "platform/Layout.h"
 
 namespace lookup::ui {
 
-// A rectangle in twips.
-struct TwipsRect
-{
-    double left = 0, top = 0, width = 0, height = 0;
-};
+using platform::TwipsRect;
 
 // The lookup form's design: the two buttons keep their designed left edges
 // and sizes, the browser leaves a 720-twip strip below it for them.
@@ -19,14 +14,6 @@ inline constexpr TwipsRect cmdBack{120, 0, 1215, ButtonHeight};
 inline constexpr TwipsRect cmdRefresh{1455, 0, 1575, ButtonHeight};
 } // namespace design
 
-// Platform window states.
-enum WindowState
-{
-    Normal = 0,
-    Minimized = 1,
-    Maximized = 2
-};
-
 struct PaneLayout
 {
     qint16 PaneMargin = 0; // the margin used, to be kept by the form
@@ -35,11 +22,6 @@ struct PaneLayout
 };
 
 // LayoutBrowserPane for an inner size W x H: a margin of 0 becomes W / 400.
-PaneLayout LayoutBrowserPane(qint16 PaneMargin, double W, double H, int windowState);
-
-// The lookup form's docking in the main window's client area, S high and C
-// wide: RequestedHeight a percentage text or twips, at the bottom when
-// Position is "Bottom", otherwise at the top; full width less 10.
-TwipsRect Reposition(const QVariant& RequestedHeight, const QString& Position, double S, double C);
+PaneLayout LayoutBrowserPane(qint16 PaneMargin, double W, double H, platform::WindowState state);
 
 } // namespace lookup::ui

@@ -1,8 +1,9 @@
 #include "lookup/ui/frmPostcode.h"
 
+#include "lookup/PostcodeLookup.h"
 #include "lookup/ui/BrowserPaneLayout.h"
-#include "platform/Twips.h"
 #include "platform/ui/BrowserView.h"
+#include "platform/ui/TwipsGeometry.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -11,34 +12,23 @@
 
 namespace lookup::ui {
 
-using platform::pixelsToTwips;
-using platform::twipsToPixels;
-
-frmPostcode::frmPostcode(std::unique_ptr<lookup::PostcodeLookup> engine, QWidget* parent)
-    : QWidget(parent), m_engine(std::move(engine))
+frmPostcode::frmPostcode(lookup::PostcodeLookup& engine, QWidget* parent)
+    : QWidget(parent), m_engine(engine)
 {
     Frame3 = new QFrame(this);
     auto* view = new platform::BrowserView(Frame3);
-    view->follow(m_engine->browser());
+    view->follow(m_engine.browser());
     brwWebBrowser = view;
     cmdBack = new QPushButton(QStringLiteral("Terug"), Frame3);
     cmdRefresh = new QPushButton(QStringLiteral("Refresh pagina"), Frame3);
     Frame3->setVisible(true);
-    m_engine->ValidURL = true;
 }
 
-frmPostcode::~frmPostcode()
+void frmPostcode::Form_Load()
 {
-    m_engine->terminate();
-}
-
-void frmPostcode::Form_Load(const lookup::MainWindowValues& main)
-{
-    m_engine->ValidURL = true;
     LayoutBrowserPane();
     PaneMargin = 50;
     Frame3->setVisible(true);
-    m_engine->load(main);
 }
 
 QWidget* frmPostcode::dockedWindow()
@@ -48,32 +38,18 @@ QWidget* frmPostcode::dockedWindow()
     return this;
 }
 
-int frmPostcode::windowStateNumber()
-{
-    const QWidget* w = dockedWindow();
-    if (w->isMinimized())
-        return Minimized;
-    return w->isMaximized() ? Maximized : Normal;
-}
-
 void frmPostcode::LayoutBrowserPane()
 {
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    const PaneLayout l =
-        lookup::ui::LayoutBrowserPane(PaneMargin, pixelsToTwips(width(), dpiX),
-                                      pixelsToTwips(height(), dpiY), windowStateNumber());
+    const platform::TwipsRect inner = platform::innerTwips(*this);
+    const PaneLayout l = lookup::ui::LayoutBrowserPane(PaneMargin, inner.width, inner.height,
+                                                       platform::windowState(*dockedWindow()));
     PaneMargin = l.PaneMargin;
     if (!l.laidOut)
         return;
-    auto place = [dpiX, dpiY](QWidget* w, const TwipsRect& r) {
-        w->setGeometry(twipsToPixels(r.left, dpiX), twipsToPixels(r.top, dpiY),
-                       twipsToPixels(r.width, dpiX), twipsToPixels(r.height, dpiY));
-    };
-    place(Frame3, l.Frame3);
-    place(brwWebBrowser, l.brwWebBrowser);
-    place(cmdBack, l.cmdBack);
-    place(cmdRefresh, l.cmdRefresh);
+    Frame3->setGeometry(platform::toPixels(*this, l.Frame3));
+    brwWebBrowser->setGeometry(platform::toPixels(*this, l.brwWebBrowser));
+    cmdBack->setGeometry(platform::toPixels(*this, l.cmdBack));
+    cmdRefresh->setGeometry(platform::toPixels(*this, l.cmdRefresh));
 }
 
 void frmPostcode::Reposition(const QVariant& RequestedHeight, const QString& Position,
@@ -83,14 +59,11 @@ void frmPostcode::Reposition(const QVariant& RequestedHeight, const QString& Pos
     const QWidget* area = w->parentWidget();
     if (!area)
         return;
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    const TwipsRect r =
-        lookup::ui::Reposition(RequestedHeight, Position, pixelsToTwips(area->height(), dpiY),
-                               pixelsToTwips(area->width(), dpiX));
+    const platform::TwipsRect client = platform::innerTwips(*area);
+    const platform::TwipsRect r = platform::dockRect(
+        RequestedHeight, Position == QLatin1String("Bottom"), client.height, client.width);
     w->showNormal();
-    w->setGeometry(twipsToPixels(r.left, dpiX), twipsToPixels(r.top, dpiY),
-                   twipsToPixels(r.width, dpiX), twipsToPixels(r.height, dpiY));
+    w->setGeometry(platform::toPixels(*area, r));
     if (ParmSetFocus)
         setFocus();
 }
@@ -112,7 +85,7 @@ void frmPostcode::resizeEvent(QResizeEvent* event)
 
 void frmPostcode::closeEvent(QCloseEvent* event)
 {
-    m_engine->unload();
+    m_engine.unload();
     event->accept();
 }
 

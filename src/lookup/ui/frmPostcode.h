@@ -1,40 +1,39 @@
 #pragma once
 
-#include "lookup/PostcodeLookup.h"
-
+#include <QVariant>
 #include <QWidget>
-#include <memory>
 
 class QFrame;
 class QPushButton;
 
+namespace lookup {
+class PostcodeLookup;
+}
+
 namespace lookup::ui {
 
-// The lookup form: a view on the lookup engine it owns. Frame3 fills the
-// form and holds the browser pane and the two buttons (which do nothing).
-// Meant as an MDI child; the engine's message sink must outlive the form.
+// The lookup form: a view on the lookup engine, which the shell owns. Frame3
+// fills the form and holds the browser pane (following the engine's
+// browser) and the two buttons (which do nothing). Meant as an MDI child.
 class frmPostcode : public QWidget
 {
     Q_OBJECT
 public:
-    // Initialise: Frame3 visible, ValidURL true.
-    explicit frmPostcode(std::unique_ptr<lookup::PostcodeLookup> engine, QWidget* parent = nullptr);
-    // Terminate: CloseDB.
-    ~frmPostcode() override;
+    // Initialise: Frame3 visible. The engine must outlive the form.
+    explicit frmPostcode(lookup::PostcodeLookup& engine, QWidget* parent = nullptr);
 
-    // Load, after the main window: ValidURL, first pane layout, PaneMargin 50,
-    // Frame3 visible, then the engine copies the values and opens the database
-    // (a failure there is reported and skipped), then copies Url.
-    void Form_Load(const lookup::MainWindowValues& main);
+    // Load, once the engine has loaded: first pane layout, PaneMargin 50,
+    // Frame3 visible.
+    void Form_Load();
 
-    // Docks the form's window in the main window's client area (see the pure
-    // lookup::ui::Reposition); a number of twips or a text like "75%".
+    // Docks the form's window in the main window's client area: a number of
+    // twips or a text like "75%", at the bottom for "Bottom", else the top.
     void Reposition(const QVariant& RequestedHeight, const QString& Position, bool ParmSetFocus);
 
     // Puts a browser view in place of the pane; the form takes ownership.
     void setBrowserPane(QWidget* pane);
 
-    lookup::PostcodeLookup& engine() { return *m_engine; }
+    lookup::PostcodeLookup& engine() { return m_engine; }
 
     qint16 PaneMargin = 0;
     QFrame* Frame3;
@@ -44,15 +43,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    // Unload: CloseDB, ValidURL := false.
+    // Unload: the engine closes its database and ValidURL turns false; the
+    // next harvest command loads it (and shows the form) again.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void LayoutBrowserPane();
     QWidget* dockedWindow();
-    int windowStateNumber();
 
-    std::unique_ptr<lookup::PostcodeLookup> m_engine;
+    lookup::PostcodeLookup& m_engine;
 };
 
 } // namespace lookup::ui

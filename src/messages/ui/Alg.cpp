@@ -1,7 +1,7 @@
 #include "messages/ui/Alg.h"
 
 #include "messages/AlgLayout.h"
-#include "platform/Twips.h"
+#include "platform/ui/TwipsGeometry.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -11,15 +11,11 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
 namespace messages::ui {
-
-using platform::pixelsToTwips;
-using platform::twipsToPixels;
 
 QColor colourOf(quint32 value)
 {
@@ -32,22 +28,6 @@ QString withoutCr(QString text)
     return text.remove(QLatin1Char('\r'));
 }
 
-double dpiX(const QWidget* w)
-{
-    return w->screen()->logicalDotsPerInchX();
-}
-
-double dpiY(const QWidget* w)
-{
-    return w->screen()->logicalDotsPerInchY();
-}
-
-// Pixel extent of a twips span from `start` to `start + length`: the edges
-// are rounded, not the length, so adjoining spans meet without a gap.
-int pixelLength(double start, double length, double dpi)
-{
-    return twipsToPixels(start + length, dpi) - twipsToPixels(start, dpi);
-}
 } // namespace
 
 Alg::Alg(MessageLog& log, QWidget* parent) : QWidget(parent), m_log(log)
@@ -111,15 +91,9 @@ QMdiSubWindow* Alg::subWindow() const
     return qobject_cast<QMdiSubWindow*>(parentWidget());
 }
 
-WindowState Alg::state() const
+platform::WindowState Alg::state() const
 {
-    const QWidget* w = subWindow() ? static_cast<const QWidget*>(subWindow()) : this;
-    const Qt::WindowStates s = w->windowState();
-    if (s & Qt::WindowMinimized)
-        return StateMinimized;
-    if (s & Qt::WindowMaximized)
-        return StateMaximized;
-    return StateNormal;
+    return platform::windowState(subWindow() ? *static_cast<const QWidget*>(subWindow()) : *this);
 }
 
 void Alg::Reposition(const QVariant& RequestedHeight, const QString& Position, bool ParmSetFocus)
@@ -130,17 +104,15 @@ void Alg::Reposition(const QVariant& RequestedHeight, const QString& Position, b
     if (!sub || !sub->mdiArea())
         return;
     const QWidget* client = sub->mdiArea()->viewport();
-    const double C = pixelsToTwips(client->width(), dpiX(client));
-    const double S = pixelsToTwips(client->height(), dpiY(client));
-    const TwipsRect r = bottomDock(RequestedHeight, C, S);
-
-    if (state() != StateNormal)
+    const platform::TwipsRect area = platform::innerTwips(*client);
+    const platform::TwipsRect r =
+        platform::dockRect(RequestedHeight, true, area.height, area.width);
+    if (state() != platform::Normal)
         sub->showNormal();
-    const int top = twipsToPixels(r.top, dpiY(client));
-    const int height = pixelLength(r.top, r.height, dpiY(client));
+    const QRect pixels = platform::toPixels(*client, r);
     // A client too narrow for the width keeps the old width.
-    const int width = r.width >= 0 ? pixelLength(0, r.width, dpiX(client)) : sub->width();
-    sub->setGeometry(0, top, width, height);
+    sub->setGeometry(0, pixels.top(), r.width >= 0 ? pixels.width() : sub->width(),
+                     pixels.height());
     if (ParmSetFocus)
         sub->mdiArea()->setActiveSubWindow(sub);
 }
@@ -159,26 +131,26 @@ void Alg::SetBackColor(quint32 BackColorText, quint32 BackColorMain, qint16 ExtM
 
 void Alg::SizeAlgText()
 {
-    const double innerWidth = pixelsToTwips(width(), dpiX(this));
-    const double innerHeight = pixelsToTwips(height(), dpiY(this));
-    m_ExtMarge = chooseMargin(m_ExtMarge, innerWidth);
-    if (state() == StateMinimized)
+    const platform::TwipsRect inner = platform::innerTwips(*this);
+    m_ExtMarge = platform::paneMargin(m_ExtMarge, inner.width);
+    if (state() == platform::Minimized)
         return;
-    const TwipsRect r = paneRect(0, innerWidth, innerHeight, m_ExtMarge);
+    const platform::TwipsRect r = paneRect(inner.width, inner.height, m_ExtMarge);
+    const QRect pixels = platform::toPixels(*this, r);
     // Each side on its own: a window smaller than its margins keeps the
     // pane's old width or height.
-    AlgText->move(twipsToPixels(r.left, dpiX(this)), twipsToPixels(r.top, dpiY(this)));
+    AlgText->move(pixels.topLeft());
     if (r.width >= 0)
-        AlgText->resize(pixelLength(r.left, r.width, dpiX(this)), AlgText->height());
+        AlgText->resize(pixels.width(), AlgText->height());
     if (r.height >= 0)
-        AlgText->resize(AlgText->width(), pixelLength(r.top, r.height, dpiY(this)));
+        AlgText->resize(AlgText->width(), pixels.height());
 }
 
 void Alg::Form_Resize()
 {
-    const WindowState W = state();
-    if (W == StateNormal && m_RequestedHeight.isValid() && m_LastWindowState.isValid() &&
-        m_LastWindowState.toInt() == StateMinimized)
+    const platform::WindowState W = state();
+    if (W == platform::Normal && m_RequestedHeight.isValid() && m_LastWindowState.isValid() &&
+        m_LastWindowState.toInt() == platform::Minimized)
         Reposition(m_RequestedHeight, m_Position, false);
     SizeAlgText();
     m_LastWindowState = int(W);

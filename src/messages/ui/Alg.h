@@ -1,6 +1,7 @@
 #pragma once
 
 #include "messages/MessageLog.h"
+#include "platform/Layout.h"
 
 #include <QList>
 #include <QVariant>
@@ -14,14 +15,6 @@ class QPushButton;
 class QTextEdit;
 
 namespace messages::ui {
-
-// Window states as the program numbers them.
-enum WindowState
-{
-    StateNormal = 0,
-    StateMinimized = 1,
-    StateMaximized = 2
-};
 
 // The message window "Meldingen": a view on the MessageLog, shown as a child
 // of the main window's MDI area. It mirrors the log into the pane AlgText and
@@ -58,7 +51,7 @@ public:
 
     // The MDI child this window lives in; null outside an MDI area.
     QMdiSubWindow* subWindow() const;
-    WindowState state() const;
+    platform::WindowState state() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

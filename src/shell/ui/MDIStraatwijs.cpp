@@ -1,12 +1,12 @@
 #include "shell/ui/MDIStraatwijs.h"
 
+#include "lookup/PostcodeLookup.h"
 #include "lookup/ui/frmPostcode.h"
 #include "messages/ui/Alg.h"
+#include "platform/Layout.h"
 #include "platform/RunError.h"
-#include "platform/Twips.h"
-#include "platform/Version.h"
+#include "platform/Stop.h"
 #include "platform/ui/WidgetPrompts.h"
-#include "shell/DatabaseOptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,8 +19,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextStream>
-#include <cstdio>
-#include <cstdlib>
 
 namespace shell::ui {
 
@@ -69,9 +67,8 @@ private:
 };
 } // namespace
 
-MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent)
-    : QMainWindow(parent), m_shell(shell),
-      m_harvest(shell.env(), shell.log(), [this]() -> LookupForm& { return frmPostcode(); })
+MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* parent)
+    : QMainWindow(parent), m_shell(shell), m_boundary(boundary), m_harvest(shell.harvest())
 {
     setObjectName(QStringLiteral("MDIStraatwijs"));
     m_mdiArea = new QMdiArea(this);
@@ -94,6 +91,26 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, QWidget* parent)
         m_stepState = Step{i, n};
         showProgress();
     });
+    connect(&m_harvest, &Harvest::pauseStarted, this, &MDIStraatwijs::pauseStarted);
+    connect(&m_harvest, &Harvest::repositionLookup, this,
+            [this](const QVariant& height, const QString& position, bool focus) {
+                if (m_lookupForm && m_lookupReposition)
+                    m_lookupReposition(height, position, focus);
+            });
+    lookup::PostcodeLookup& engine = m_shell.engine();
+    connect(&engine, &lookup::PostcodeLookup::requestStarted, this, [this](const QString& query) {
+        m_stepState.query = query;
+        m_stepState.page = m_stepState.pages = 0;
+        showProgress();
+    });
+    connect(&engine, &lookup::PostcodeLookup::pageRead, this, [this](qint64 page, qint64 pages) {
+        m_stepState.page = page;
+        m_stepState.pages = pages;
+        m_stepState.pausing = false;
+        showProgress();
+    });
+    connect(&engine, &lookup::PostcodeLookup::pauseStarted, this, &MDIStraatwijs::pauseStarted);
+    connect(&m_shell, &Shell::lookupLoaded, this, &MDIStraatwijs::showLookupForm);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(1000);
@@ -128,6 +145,11 @@ void MDIStraatwijs::createMenus()
     mnuDoMinimal = mnuHandmatig->addAction(QStringLiteral("DoMinimal"));
     mnuDoMinimal->setObjectName(QStringLiteral("mnuDoMinimal"));
     connect(mnuDoMinimal, &QAction::triggered, this, &MDIStraatwijs::mnuDoMinimal_Click);
+    mnuHandmatig->addSeparator();
+    mnuStoppen = mnuHandmatig->addAction(QStringLiteral("Stoppen"));
+    mnuStoppen->setObjectName(QStringLiteral("mnuStoppen"));
+    mnuStoppen->setEnabled(false);
+    connect(mnuStoppen, &QAction::triggered, this, &MDIStraatwijs::mnuStoppen_Click);
 }
 
 void MDIStraatwijs::createStatusBar()
@@ -146,6 +168,7 @@ void MDIStraatwijs::batchRunning(bool running)
 {
     for (QAction* a : {mnuDoBig, mnuDoSmall, mnuDoMinimal})
         a->setEnabled(!running);
+    mnuStoppen->setEnabled(running);
     m_progress->setVisible(running);
     if (running) {
         m_countdown.start();
@@ -184,71 +207,60 @@ void MDIStraatwijs::showProgress()
     m_step->setText(parts.join(QStringLiteral("  ·  ")));
 }
 
-LookupForm& MDIStraatwijs::frmPostcode()
+// The engine has loaded (on a harvest command's first use): show the form
+// on it, docked in the upper three quarters.
+void MDIStraatwijs::showLookupForm()
 {
-    if (m_lookupForm && m_engineForm)
-        return *m_engineForm;
-    auto* form = new lookup::ui::frmPostcode(
-        std::make_unique<lookup::PostcodeLookup>(m_shell.env(), m_shell.log()));
+    if (m_lookupForm)
+        return;
+    auto* form = new lookup::ui::frmPostcode(m_shell.engine());
     form->setWindowTitle(QStringLiteral("Postcode"));
     auto* sub = m_mdiArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->installEventFilter(new KeepWhileRunning(sub, m_harvest));
     sub->show();
-    form->Form_Load(lookupValues(m_shell));
-    lookup::PostcodeLookup& engine = form->engine();
-    engine.setRequestStarted([this](const QString& query) {
-        m_stepState.query = query;
-        m_stepState.page = m_stepState.pages = 0;
-        showProgress();
-    });
-    engine.reader().setProgress([this](qint64 page, qint64 pages) {
-        m_stepState.page = page;
-        m_stepState.pages = pages;
-        m_stepState.pausing = false;
-        showProgress();
-    });
-    auto docking = [form](const QVariant& height, const QString& position, bool focus) {
+    form->Form_Load();
+    setLookupForm(sub, [form](const QVariant& height, const QString& position, bool focus) {
         form->Reposition(height, position, focus);
-    };
-    m_engineForm = std::make_unique<EngineForm>(engine, docking);
-    setLookupForm(sub, docking);
-    return *m_engineForm;
+    });
 }
 
-void MDIStraatwijs::runCommand(const std::function<void()>& command)
+QMdiSubWindow* MDIStraatwijs::lookupForm() const
 {
-    try {
-        command();
-    } catch (const platform::RunError& e) {
-        m_shell.env().prompts->MsgBox(
-            QStringLiteral("Fout %1: %2").arg(e.number()).arg(e.description()),
-            platform::box::Critical, QString());
-        endNow(1);
-    }
+    return m_lookupForm;
+}
+
+void MDIStraatwijs::runCommand(const std::function<Harvest::Ending()>& command)
+{
+    Harvest::Ending ending;
+    m_boundary.run([&] { ending = command(); });
+    if (m_harvest.running())
+        return; // a command given inside a running batch; that batch goes on
+    if (ending)
+        m_boundary.end(*ending);
+    else if (m_closeRequested)
+        QCoreApplication::exit(0);
 }
 
 void MDIStraatwijs::mnuDoBig_Click()
 {
-    runCommand([this] { m_harvest.mnuDoBig_Click(); });
+    runCommand([this] { return m_harvest.mnuDoBig_Click(); });
 }
 
 void MDIStraatwijs::mnuDoSmall_Click()
 {
-    runCommand([this] { m_harvest.mnuDoSmall_Click(); });
+    runCommand([this] { return m_harvest.mnuDoSmall_Click(); });
 }
 
 void MDIStraatwijs::mnuDoMinimal_Click()
 {
-    runCommand([this] { m_harvest.mnuDoMinimal_Click(); });
+    runCommand([this] { return m_harvest.mnuDoMinimal_Click(); });
 }
 
-void MDIStraatwijs::endNow(int status)
+void MDIStraatwijs::mnuStoppen_Click()
 {
-    // Returning to the main event loop would first finish a running batch;
-    // the program is to end now, dropping the connection with the process.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    if (m_harvest.running())
+        m_shell.env().stop->request(platform::StopRequest::ByUser);
 }
 
 void MDIStraatwijs::MDIForm_Load()
@@ -292,7 +304,7 @@ void MDIStraatwijs::setLookupForm(QMdiSubWindow* form, LookupReposition repositi
 void MDIStraatwijs::MDIForm_Resize()
 {
     // Each step on its own: a failing one is skipped and the next runs.
-    if (isVisible() && m_alg->state() == messages::ui::StateNormal) {
+    if (isVisible() && m_alg->state() == platform::Normal) {
         if (m_lookupForm && m_lookupReposition)
             skipOnError(
                 [&] { m_lookupReposition(QStringLiteral("75%"), QStringLiteral("Top"), false); });
@@ -333,21 +345,22 @@ void MDIStraatwijs::showEvent(QShowEvent* event)
 
 void MDIStraatwijs::closeEvent(QCloseEvent* event)
 {
-    // Ends the program at once: no other window gets to close first.
+    // Ends the program at once: no other window gets to close first. A
+    // running batch is stopped first, so its request goes back to the queue;
+    // the program ends when the batch has unwound.
+    if (m_harvest.running()) {
+        event->ignore();
+        m_closeRequested = true;
+        m_shell.env().stop->request(platform::StopRequest::ByUser);
+        return;
+    }
     event->accept();
-    if (m_harvest.running())
-        endNow(0);
     QCoreApplication::exit(0);
 }
 
 void MDIStraatwijs::mnuAutosmall32_Click()
 {
-    try {
-        m_shell.toggleAutostart();
-    } catch (const platform::RunError& e) {
-        m_shell.env().prompts->MsgBox(e.text(), platform::box::Critical, {});
-        QCoreApplication::exit(1);
-    }
+    m_boundary.run([this] { m_shell.toggleAutostart(); });
     mnuAutosmall32->setChecked(m_shell.autostart());
 }
 
@@ -359,10 +372,7 @@ void MDIStraatwijs::mnuEinde_Click()
 void MDIStraatwijs::Timer1_Timer()
 {
     Timer1.stop();
-    bool end = false;
-    runCommand([&] { end = m_harvest.Timer1_Timer(mnuAutosmall32->isChecked()); });
-    if (end)
-        endNow(0);
+    runCommand([this] { return m_harvest.Timer1_Timer(mnuAutosmall32->isChecked()); });
 }
 
 namespace {
@@ -395,33 +405,24 @@ private:
 };
 } // namespace
 
-int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure)
+int runWindow(Shell& shell, CommandBoundary& boundary, platform::WidgetPrompts* prompts,
+              const QElapsedTimer& started, const std::function<void(Shell&)>& configure)
 {
-    QElapsedTimer started;
-    started.start();
-    QApplication app(argc, argv);
-    app.setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
-    platform::Env env = platform::systemEnv();
-    platform::WidgetPrompts prompts;
-    env.prompts = &prompts;
-    MDIStraatwijs* shown = nullptr;
-    ReportingWait wait(*env.wait, [&shown](qint32 ms) {
-        if (shown)
-            shown->pauseStarted(ms);
-    });
-    env.wait = &wait;
-    messages::MessageLog log(prompts);
-    Shell shell(env, log);
-    MDIStraatwijs window(shell);
-    shown = &window;
+    MDIStraatwijs window(shell, boundary);
     if (configure)
         configure(shell);
-    prompts.setParent(&window);
+    if (prompts)
+        prompts->setParent(&window);
+    // A signal during a batch stops it; the batch then ends the program.
+    platform::stopOnSignals(*shell.env().stop, [&shell, &boundary](int signal) {
+        if (!shell.harvest().running())
+            boundary.end(128 + signal);
+    });
     FirstPaint firstPaint(&window, started);
     if (qEnvironmentVariableIntValue("STRAATWIJS_EXIT_AFTER_PAINT") == 1)
-        app.installEventFilter(&firstPaint);
+        qApp->installEventFilter(&firstPaint);
     window.show();
-    return app.exec();
+    return QCoreApplication::exec();
 }
 
 } // namespace shell::ui

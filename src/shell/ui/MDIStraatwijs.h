@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/CommandBoundary.h"
 #include "shell/Harvest.h"
 #include "shell/Shell.h"
 
@@ -12,24 +13,30 @@
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QElapsedTimer;
 class QProgressBar;
 
 namespace messages::ui {
 class Alg;
 }
+namespace platform {
+class WidgetPrompts;
+}
 
 namespace shell::ui {
 
 // The main window: an MDI frame holding the lookup form (upper three
-// quarters, once loaded) and the message window (bottom quarter). A view on
-// Shell; it docks both children on every resize and remembers its placement.
+// quarters, once the engine has loaded) and the message window (bottom
+// quarter). A view on Shell: it wires the menus and the timer to the harvest
+// commands, shows their progress, docks both children on every resize and
+// remembers its placement. Failures of its commands go to the boundary.
 class MDIStraatwijs : public QMainWindow
 {
     Q_OBJECT
 public:
     // Builds the window and runs its load: caption, placement, autostart
     // check mark, the docked message window and the "IP-address = " line.
-    explicit MDIStraatwijs(Shell& shell, QWidget* parent = nullptr);
+    MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* parent = nullptr);
 
     // How the lookup form docks itself: RequestedHeight, Position, ParmSetFocus.
     using LookupReposition = std::function<void(const QVariant&, const QString&, bool)>;
@@ -37,11 +44,8 @@ public:
     // through `reposition` while the child window exists.
     void setLookupForm(QMdiSubWindow* form, LookupReposition reposition);
 
-    // The lookup form, loaded (and docked) on first use.
-    LookupForm& frmPostcode();
-    Harvest& harvest() { return m_harvest; }
-    // Shows the countdown of a pause in the status bar.
-    void pauseStarted(qint32 milliseconds);
+    // The lookup form; null until the engine loads, and after it closed.
+    QMdiSubWindow* lookupForm() const;
 
     QMdiArea* mdiArea() const { return m_mdiArea; }
     messages::ui::Alg* alg() const { return m_alg; }
@@ -55,6 +59,7 @@ public:
     QAction* mnuDoBig;
     QAction* mnuDoSmall;
     QAction* mnuDoMinimal;
+    QAction* mnuStoppen;
     QTimer Timer1;
 
 public slots:
@@ -63,6 +68,7 @@ public slots:
     void mnuDoBig_Click();
     void mnuDoSmall_Click();
     void mnuDoMinimal_Click();
+    void mnuStoppen_Click();
     void Timer1_Timer();
 
 protected:
@@ -74,19 +80,20 @@ protected:
 private:
     void createMenus();
     void createStatusBar();
-    // Runs a harvest command; a failure that reaches it is shown with its
-    // number and description and ends the program with status 1.
-    void runCommand(const std::function<void()>& command);
+    // Runs a harvest command through the boundary; ends the program when
+    // the command says so, or when the window was closed during it.
+    void runCommand(const std::function<Harvest::Ending()>& command);
+    void showLookupForm();
     void batchRunning(bool running);
+    void pauseStarted(qint32 milliseconds);
     void showProgress();
-    // Ends the process now, also from inside a batch's waits.
-    [[noreturn]] void endNow(int status);
     void MDIForm_Load();
     void MDIForm_Resize();
     Placement placement() const;
     void applyPlacement(const Placement& p);
 
     Shell& m_shell;
+    CommandBoundary& m_boundary;
     QMdiArea* m_mdiArea;
     messages::ui::Alg* m_alg;
     QMdiSubWindow* m_algWindow;
@@ -94,8 +101,8 @@ private:
     LookupReposition m_lookupReposition;
     std::optional<Placement> m_savedPlacement;
 
-    Harvest m_harvest;
-    std::unique_ptr<EngineForm> m_engineForm;
+    Harvest& m_harvest;
+    bool m_closeRequested = false;
     QProgressBar* m_progress = nullptr;
     QLabel* m_step = nullptr;
     QTimer m_countdown;
@@ -109,9 +116,13 @@ private:
     } m_stepState;
 };
 
-// Starts the desktop program: the main window with its child windows.
-// `configure` runs right after the main window's load (command-line values).
+// Runs the desktop program on an application object with a display: the
+// main window with its child windows, until it closes. `configure` runs
+// right after the main window's load (command-line values); `prompts`, when
+// given, get the window as their parent. SIGINT and SIGTERM end the program
+// (after giving back the request of a running batch) with 128 + the signal.
 // Returns the exit status.
-int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure = {});
+int runWindow(Shell& shell, CommandBoundary& boundary, platform::WidgetPrompts* prompts,
+              const QElapsedTimer& started, const std::function<void(Shell&)>& configure = {});
 
 } // namespace shell::ui

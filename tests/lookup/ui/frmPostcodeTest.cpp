@@ -1,5 +1,6 @@
 #include "lookup/ui/frmPostcode.h"
 
+#include "lookup/PostcodeLookup.h"
 #include "support/RecordingSink.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
@@ -14,25 +15,25 @@ using lookup::PostcodeLookup;
 using lookup::ui::frmPostcode;
 using namespace testing_support;
 
-// The form opens even when the database does not, lays out its pane and
-// gives the engine the main window's values.
-TEST(frmPostcode, LoadsWithoutADatabaseAndUnloadsCleanly)
+// The form shows an engine that loaded without its database, lays out its
+// pane, and its closing unloads the engine (which the next command loads
+// again) without destroying it.
+TEST(frmPostcode, ShowsTheEngineAndItsClosingUnloadsIt)
 {
     TestEnv env;
     RecordingSink sink;
+    PostcodeLookup engine(env.env, sink);
+    engine.load({unreachableServer(), "http://127.0.0.1:9", "192.0.2.7"});
     QMdiArea area;
     area.resize(1000, 800);
-    auto* form = new frmPostcode(std::make_unique<PostcodeLookup>(env.env, sink));
+    auto* form = new frmPostcode(engine);
     QMdiSubWindow* sub = area.addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
     area.show();
     form->resize(800, 600);
 
-    const lookup::ConnectionValues away = unreachableServer();
-    form->Form_Load({away.Server, "root", "pw", "postcode", "http://127.0.0.1:9", away.Port});
+    form->Form_Load();
     EXPECT_EQ(form->PaneMargin, 50);
-    EXPECT_EQ(form->engine().Url, "http://127.0.0.1:9");
-    EXPECT_TRUE(form->engine().ValidURL);
-    EXPECT_EQ(sink.lines.value(0), "Open database: postcode op server 127.0.0.1");
     EXPECT_EQ(form->cmdBack->text(), "Terug");
     EXPECT_EQ(form->cmdRefresh->text(), "Refresh pagina");
     EXPECT_TRUE(form->Frame3->isVisible());
@@ -50,7 +51,8 @@ TEST(frmPostcode, LoadsWithoutADatabaseAndUnloadsCleanly)
 
     sink.lines.clear();
     sub->close();
-    EXPECT_FALSE(form->engine().ValidURL);
+    EXPECT_FALSE(engine.ValidURL);
+    EXPECT_FALSE(engine.loaded());
     EXPECT_EQ(sink.lines,
               QStringList({"Closing database 0", "Database :postcode closed. RC=3704"}));
 }

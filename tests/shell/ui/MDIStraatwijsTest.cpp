@@ -1,8 +1,11 @@
 #include "shell/ui/MDIStraatwijs.h"
 
+#include "PostcodeSite.h"
+#include "lookup/PageWalk.h"
 #include "messages/ui/Alg.h"
 #include "platform/Convert.h"
-#include "platform/Twips.h"
+#include "platform/Layout.h"
+#include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
@@ -15,7 +18,7 @@
 using messages::MessageLog;
 using shell::Shell;
 using shell::ui::MDIStraatwijs;
-using testing_support::TestEnv;
+using namespace testing_support;
 
 namespace {
 void settle()
@@ -51,11 +54,33 @@ struct LookupStandIn : QObject
     int closes = 0;
 };
 
+// The window's parts, with the failure boundary's exit recorded instead of
+// ending the test.
 struct Window
 {
     TestEnv t;
     MessageLog log{t.prompts};
     Shell shell{t.env, log};
+    QString errors;
+    QTextStream err{&errors};
+    QList<int> exits;
+    shell::CommandBoundary boundary{shell::CommandBoundary::Display::Window, t.prompts, err,
+                                    [this](int status) { exits << status; }};
+};
+
+// A window on the embedded database and the local site.
+struct HarvestingWindow : Window
+{
+    HarvestingWindow()
+    {
+        EXPECT_TRUE(site.listen());
+        window.emplace(shell, boundary);
+        shell.values.Connection = db.values();
+        shell.values.Url = site.baseUrl();
+    }
+    TestDatabase db{Backend::SQLite};
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    std::optional<MDIStraatwijs> window;
 };
 } // namespace
 
@@ -67,7 +92,7 @@ TEST(MDIStraatwijs, LoadSetsCaptionPlacementCheckMarkAndAddressLine)
     f.t.settings.values["Straatwijs/Main/WindowLeft"] = "3000";
     f.t.settings.values["Straatwijs/Main/WindowWidth"] = "9000";
     f.t.settings.values["Straatwijs/Main/WindowHeight"] = "7500";
-    MDIStraatwijs w(f.shell);
+    MDIStraatwijs w(f.shell, f.boundary);
 
     EXPECT_EQ(w.windowTitle(), shell::caption());
     const double dx = w.screen()->logicalDotsPerInchX();
@@ -87,7 +112,7 @@ TEST(MDIStraatwijs, LoadSetsCaptionPlacementCheckMarkAndAddressLine)
 TEST(MDIStraatwijs, ResizeDocksTheLookupFormAboveTheMessageWindow)
 {
     Window f;
-    MDIStraatwijs w(f.shell);
+    MDIStraatwijs w(f.shell, f.boundary);
     w.show();
     settle();
     // Docked from the first show on; only the message window until the
@@ -116,7 +141,7 @@ TEST(MDIStraatwijs, ResizeDocksTheLookupFormAboveTheMessageWindow)
 TEST(MDIStraatwijs, PlacementIsSavedOnlyInTheNormalState)
 {
     Window f;
-    MDIStraatwijs w(f.shell);
+    MDIStraatwijs w(f.shell, f.boundary);
     w.show();
     w.resize(640, 480);
     settle();
@@ -141,7 +166,7 @@ TEST(MDIStraatwijs, PlacementIsSavedOnlyInTheNormalState)
 TEST(MDIStraatwijs, EindeEndsTheProgramWithoutClosingOtherWindows)
 {
     Window f;
-    MDIStraatwijs w(f.shell);
+    MDIStraatwijs w(f.shell, f.boundary);
     w.show();
     LookupStandIn lookup(w);
     QTimer::singleShot(0, w.mnuEinde, &QAction::trigger);
@@ -151,4 +176,103 @@ TEST(MDIStraatwijs, EindeEndsTheProgramWithoutClosingOtherWindows)
     stuck.start(5000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_EQ(lookup.closes, 0);
+}
+
+// The window's harvest path: the engine loads on the first command and the
+// lookup form appears docked; a failure that reaches a command is shown in
+// a "Fout" box and ends the program with status 1.
+TEST(MDIStraatwijs, HarvestCommandShowsTheLookupFormAndAFailureEndsTheProgram)
+{
+    HarvestingWindow f;
+    MDIStraatwijs& w = *f.window;
+    EXPECT_EQ(w.lookupForm(), nullptr);
+    f.db.addRequest("1010", "S");
+    f.t.prompts.answerInput(QStringLiteral("1"));
+    w.mnuDoSmall->trigger();
+    EXPECT_EQ(f.db.statuses("1010"), QStringList{"Y"});
+    ASSERT_NE(w.lookupForm(), nullptr);
+    EXPECT_EQ(w.lookupForm()->y(), 0);
+    EXPECT_TRUE(f.exits.isEmpty());
+
+    f.db.addRequest("1011", "S");
+    f.db.exec("DROP TABLE Straatwijs");
+    f.t.prompts.answerInput(QStringLiteral("1"));
+    w.mnuDoSmall->trigger();
+    EXPECT_EQ(f.exits, QList<int>{1});
+    ASSERT_FALSE(f.t.prompts.shown().isEmpty());
+    EXPECT_TRUE(f.t.prompts.shown().last().prompt.startsWith("Fout 3146: "));
+    EXPECT_EQ(f.db.statuses("1011"), QStringList{"L"});
+}
+
+// While a batch runs its commands are greyed out and "Stoppen" is not; it
+// ends the batch and gives the request back.
+TEST(MDIStraatwijs, StoppenEndsTheBatchAndGivesTheRequestBack)
+{
+    HarvestingWindow f;
+    MDIStraatwijs& w = *f.window;
+    EXPECT_FALSE(w.mnuStoppen->isEnabled());
+    f.db.addRequest("1012", "S");
+    f.db.addRequest("1010", "S");
+    f.t.prompts.answerInput(QStringLiteral("2"));
+    bool once = false;
+    f.t.wait.during = [&](qint32 ms) {
+        if (ms <= lookup::PagePollMs || once)
+            return;
+        once = true;
+        EXPECT_FALSE(w.mnuDoBig->isEnabled());
+        EXPECT_FALSE(w.mnuDoSmall->isEnabled());
+        EXPECT_TRUE(w.mnuStoppen->isEnabled());
+        w.mnuStoppen->trigger();
+    };
+    w.mnuDoSmall->trigger();
+    EXPECT_EQ(f.db.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
+              QStringList({"1012|N", "1010|N"}));
+    EXPECT_TRUE(f.db.harvested().isEmpty());
+    EXPECT_TRUE(w.mnuDoBig->isEnabled());
+    EXPECT_FALSE(w.mnuStoppen->isEnabled());
+    EXPECT_TRUE(f.exits.isEmpty());
+
+    // The next command runs as usual.
+    f.t.prompts.answerInput(QStringLiteral("1"));
+    w.mnuDoSmall->trigger();
+    EXPECT_EQ(f.db.statuses("1012"), QStringList{"Y"});
+}
+
+// Closing the window during a batch gives the request back before the end.
+TEST(MDIStraatwijs, ClosingDuringABatchGivesTheRequestBack)
+{
+    HarvestingWindow f;
+    MDIStraatwijs& w = *f.window;
+    w.show();
+    f.db.addRequest("1012", "S");
+    f.t.prompts.answerInput(QStringLiteral("1"));
+    f.t.wait.during = [&](qint32 ms) {
+        if (ms > lookup::PagePollMs && w.isVisible())
+            EXPECT_FALSE(w.close()); // deferred until the batch has unwound
+    };
+    w.mnuDoSmall->trigger();
+    EXPECT_EQ(f.db.statuses("1012"), QStringList{"N"});
+    EXPECT_TRUE(f.db.harvested().isEmpty());
+}
+
+TEST(MDIStraatwijs, TimerRunsTheAutostartBatchAndEndsTheProgram)
+{
+    {
+        HarvestingWindow f;
+        f.db.addRequest("1010", "S");
+        f.window->Timer1_Timer();
+        EXPECT_FALSE(f.window->Timer1.isActive());
+        EXPECT_EQ(f.db.statuses("1010"), QStringList{"N"});
+        EXPECT_TRUE(f.exits.isEmpty());
+    }
+    HarvestingWindow f;
+    f.t.settings.values["Straatwijs/Application/Autostart"] = "True";
+    f.window.emplace(f.shell, f.boundary); // loads the option anew
+    f.shell.values.Connection = f.db.values();
+    f.shell.values.Url = f.site.baseUrl();
+    f.db.addRequest("1010", "S");
+    f.window->Timer1_Timer();
+    EXPECT_EQ(f.db.statuses("1010"), QStringList{"Y"});
+    EXPECT_EQ(f.exits, QList<int>{0});
+    EXPECT_EQ(f.t.wait.pausesLongerThan(lookup::PagePollMs).last(), 10000);
 }

@@ -1,0 +1,171 @@
+#include "lookup/PageWalk.h"
+
+#include "lookup/ResultPage.h"
+#include "platform/Browser.h"
+#include "platform/HtmlDocument.h"
+#include "platform/MessageSink.h"
+#include "platform/RunError.h"
+
+#include <cmath>
+#include <limits>
+
+namespace lookup {
+
+namespace {
+
+constexpr qint32 BigSearchPauseMs = 10000;
+constexpr qint32 BigPagePauseMs = 3000;
+constexpr quint32 Red = 0x0000FF; // 0x00BBGGRR
+const QString BlockMarker = QStringLiteral("voorlopig geen zoek");
+
+// Last further page of a search with N results: floor((N - 1) / 10), where
+// an empty N counts as 0; -1 or less means none.
+qint64 lastPage(const QVariant& N)
+{
+    const double n = N.isValid() ? N.toDouble() : 0.0;
+    const double bound = std::floor((n - 1) / 10);
+    // No site has this many pages; the clamp only keeps the conversion defined.
+    return qint64(std::clamp(bound, -1.0, double(std::numeric_limits<qint32>::max())));
+}
+
+// x rounded to the nearest whole number, halves to the even one.
+double roundHalfEven(double x)
+{
+    const double f = std::floor(x);
+    const double d = x - f;
+    if (d > 0.5)
+        return f + 1;
+    if (d < 0.5)
+        return f;
+    return std::fmod(f, 2.0) == 0 ? f : f + 1;
+}
+
+} // namespace
+
+PageWalk::PageWalk(platform::Env env, platform::MessageSink& sink, platform::Browser& browser)
+    : m_env(env), m_sink(sink), m_browser(browser)
+{
+}
+
+bool PageWalk::stopped() const
+{
+    return m_env.stop && m_env.stop->requested();
+}
+
+bool PageWalk::pause(qint32 milliseconds)
+{
+    emit pauseStarted(milliseconds);
+    m_env.wait->MsgWaitObj(milliseconds);
+    return !stopped();
+}
+
+WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
+                                  const QString& Typenaam)
+{
+    WalkResult result;
+    const QString text = Trim(Querynaam);
+    if (Typenaam == QLatin1String("B")) {
+        for (const QChar c : SearchLetters) {
+            if (!pause(BigSearchPauseMs)) {
+                result.outcome = WalkResult::Interrupted;
+                break;
+            }
+            const QString query = c == u' ' ? Querynaam : Querynaam + c;
+            result.outcome = search(Url, text + c, query, Typenaam, true, result.records);
+            if (result.outcome != WalkResult::Complete)
+                break;
+        }
+    } else if (Typenaam == QLatin1String("S") || Typenaam == QLatin1String("M")) {
+        result.outcome = search(Url, text, Querynaam, Typenaam, false, result.records);
+    }
+    return result;
+}
+
+// One search and its further pages. A small search without results reads
+// nothing; a big one reads its search page whatever the count.
+WalkResult::Outcome PageWalk::search(const QString& Url, const QString& text, const QString& Query,
+                                     const QString& Typenaam, bool big, PostcodeCollection& into)
+{
+    auto outcomeOf = [](Load load) {
+        switch (load) {
+        case Load::Blocked:
+            return WalkResult::Blocked;
+        case Load::Failed:
+            return WalkResult::Failed;
+        case Load::Interrupted:
+            return WalkResult::Interrupted;
+        case Load::Loaded:
+            break;
+        }
+        return WalkResult::Complete;
+    };
+    const Load first = GetUrl(searchAddress(Url, text));
+    if (first != Load::Loaded)
+        return outcomeOf(first);
+    const platform::HtmlElement& body = *m_browser.Document()->Body();
+    const QVariant N = readMaxPages(body);
+    if (!big && !(N.isValid() && N.toDouble() > 0))
+        return WalkResult::Complete;
+    readPostcodes(body, Query, Typenaam, N, into, m_sink);
+    const qint64 bound = lastPage(N); // once, before the first further page
+    const qint64 pages = std::max<qint64>(bound, 0) + 1;
+    emit pageRead(1, pages);
+    for (qint64 p = 1; p <= bound; ++p) {
+        const qint32 ms =
+            big ? BigPagePauseMs : qint32(roundHalfEven(m_env.random->Rnd() * 5000 + 2000));
+        if (!pause(ms))
+            return WalkResult::Interrupted;
+        const Load load = GetUrl(pageAddress(Url, p, text));
+        if (load != Load::Loaded)
+            return outcomeOf(load);
+        readPostcodes(*m_browser.Document()->Body(), Query, Typenaam, N, into, m_sink);
+        emit pageRead(p + 1, pages);
+    }
+    return WalkResult::Complete;
+}
+
+PageWalk::Load PageWalk::GetUrl(const SiteAddress& address)
+{
+    m_sink.AddMelding(QStringLiteral("URL = ") + address.logged, 0);
+    m_browser.navigate(address.wire);
+    // The tick clock is monotonic: a step of the wall clock cannot end a
+    // load early or make it last for ever.
+    const quint32 start = m_env.tick->GetTickCount();
+    while (m_browser.ReadyState() != platform::Browser::Complete) {
+        if (m_env.tick->GetTickCount() - start > PageTimeLimitMs) {
+            m_browser.stop();
+            m_sink.AddMelding(
+                QStringLiteral("Pagina niet geladen: %1: geen volledige pagina na %2 s")
+                    .arg(address.logged)
+                    .arg(PageTimeLimitMs / 1000),
+                0, false, Red);
+            return Load::Failed;
+        }
+        m_env.wait->MsgWaitObj(PagePollMs);
+        if (stopped()) {
+            m_browser.stop();
+            return Load::Interrupted;
+        }
+    }
+    const auto doc = m_browser.Document();
+    const platform::HtmlElement* body = doc ? doc->Body() : nullptr;
+    // A block page may come with an error status; it is a block all the same.
+    if (body && body->Innertext().contains(BlockMarker, Qt::CaseSensitive)) {
+        m_sink.AddMelding(QStringLiteral("Blocked"), 0);
+        return Load::Blocked;
+    }
+    if (!m_browser.failure().isEmpty()) {
+        m_sink.AddMelding(
+            QStringLiteral("Pagina niet geladen: %1: %2").arg(address.logged, m_browser.failure()),
+            0, false, Red);
+        return Load::Failed;
+    }
+    if (!body)
+        throw platform::RunError(platform::RunError::ObjectVariableNotSet,
+                                 QStringLiteral("The loaded page has no document body: ") +
+                                     m_browser.url().toString(),
+                                 QStringLiteral("GetUrl"));
+    return Load::Loaded;
+}
+
+} // namespace lookup
