@@ -35,6 +35,14 @@ std::variant<QString, Exit> baseAddress(const QString& text)
 
 } // namespace
 
+QStringList arguments(int argc, char** argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
 std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
                                              const QProcessEnvironment& environment)
 {

@@ -49,6 +49,9 @@ struct Options
     ConnectionOverrides database;
 };
 
+// The program's arguments as text.
+QStringList arguments(int argc, char** argv);
+
 // Reads the command line: the options to run with, or an exit (--help and
 // --version with status 0, a usage error with status 2 and the reason). The
 // database password comes from --db-password, else from the variable

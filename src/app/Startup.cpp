@@ -12,25 +12,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
-#include <cstdio>
 #include <memory>
 
 namespace app {
-
-QStringList arguments(int argc, char** argv)
-{
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list << QString::fromLocal8Bit(argv[i]);
-    return list;
-}
-
-int finish(const Exit& exit)
-{
-    QTextStream stream(exit.status == ExitOk ? stdout : stderr);
-    stream << exit.text;
-    return exit.status;
-}
 
 int runProgram(int argc, char** argv, const Options& options)
 {

@@ -2,12 +2,7 @@
 
 #include "app/CommandLine.h"
 
-#include <QStringList>
-
 namespace app {
-
-// The program's arguments as text.
-QStringList arguments(int argc, char** argv);
 
 // Runs straatwijs with parsed options: makes the application object (with a
 // window unless headless), the environment, the message log and the shell
