@@ -13,8 +13,9 @@ Env systemEnv()
     static SequenceRandom random;
     static IniSettingsStore settings;
     static ConsolePrompts prompts;
+    static NumberedFiles files;
     static QNetworkAccessManager* network = new QNetworkAccessManager();
-    return Env{&tick, &day, &wait, &random, &settings, &prompts, network};
+    return Env{&tick, &day, &wait, &random, &settings, &prompts, &files, network};
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MsgWaitObj.h"
+#include "platform/NumberedFiles.h"
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/Settings.h"
@@ -21,13 +22,15 @@ struct Env
     RandomSource* random = nullptr;
     SettingsStore* settings = nullptr;
     Prompts* prompts = nullptr;
+    NumberedFiles* files = nullptr;
     QNetworkAccessManager* network = nullptr;
 };
 
 // The real environment: system clocks, MsgWaitObj on the Qt event loop, an
-// unseeded random sequence, the INI settings store, console prompts and a
-// network access manager. Needs a QCoreApplication; lives until exit.
-// Callers with a display replace `prompts` with widget prompts.
+// unseeded random sequence, the INI settings store, console prompts, the
+// process's numbered files and a network access manager. Needs a
+// QCoreApplication; lives until exit. Callers with a display replace
+// `prompts` with widget prompts.
 Env systemEnv();
 
 } // namespace platform

@@ -67,6 +67,7 @@ TestEnv::TestEnv()
     env.random = &random;
     env.settings = &settings;
     env.prompts = &prompts;
+    env.files = &files;
 }
 
 void isolateUserFolders(const QTemporaryDir& folder)

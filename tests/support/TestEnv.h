@@ -48,7 +48,8 @@ public:
 };
 
 // An Env of fakes: clocks, recording wait, sequence random, memory
-// settings, scripted prompts; the network manager is the real one.
+// settings, scripted prompts, numbered files of its own; the network
+// manager is the real one.
 struct TestEnv
 {
     TestEnv();
@@ -57,6 +58,7 @@ struct TestEnv
     platform::SequenceRandom random;
     MemorySettingsStore settings;
     ScriptedPrompts prompts;
+    platform::NumberedFiles files;
     platform::Env env;
 };
 
