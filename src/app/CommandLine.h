@@ -35,6 +35,8 @@ struct Options
     QString extractType = QStringLiteral("S");
     // --db-* options and STRAATWIJS_DB_PASSWORD.
     shell::ConnectionOverrides database;
+    // --log-file PATH: every message is also appended to PATH.
+    std::optional<QString> logFile;
 };
 
 // Parses the command line. On --help or --version prints and sets `done`

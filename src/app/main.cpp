@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Extract.h"
 #include "app/HeadlessRun.h"
+#include "messages/LogFile.h"
 #include "messages/MessageLog.h"
 #include "platform/Version.h"
 #include "shell/Shell.h"
@@ -21,6 +22,22 @@ QStringList argumentList(int argc, char** argv)
     return list;
 }
 
+// --log-file: opened before the first message, so the file holds every line
+// the run shows; a path that cannot be opened ends the run as a usage error.
+std::optional<int> openLogFile(const app::Options& options, messages::MessageLog& log,
+                               const platform::Env& env)
+{
+    if (!options.logFile)
+        return std::nullopt;
+    QString name = *options.logFile;
+    messages::OpenLogFile(log, env, name, QStringLiteral("APPEND"), 1);
+    if (log.LogFileNumber > 0)
+        return std::nullopt;
+    QTextStream(stderr) << "--log-file: cannot open '" << *options.logFile
+                        << "' for appending.\nTry 'straatwijs --help'." << Qt::endl;
+    return app::ExitUsage;
+}
+
 int runHeadless(int argc, char** argv, const app::Options& options)
 {
     QCoreApplication app(argc, argv);
@@ -32,6 +49,8 @@ int runHeadless(int argc, char** argv, const app::Options& options)
         out << text;
         out.flush();
     });
+    if (const std::optional<int> status = openLogFile(options, log, env))
+        return *status;
     shell::Shell shell(env, log);
     shell.load();
     app::configure(shell, options);
@@ -62,5 +81,8 @@ int main(int argc, char** argv)
     if (parsed.options.headless)
         return runHeadless(argc, argv, parsed.options);
     return shell::ui::runWindow(
-        argc, argv, [&parsed](shell::Shell& shell) { configure(shell, parsed.options); });
+        argc, argv, [&parsed](shell::Shell& shell) { configure(shell, parsed.options); },
+        [&parsed](messages::MessageLog& log, const platform::Env& env) {
+            return openLogFile(parsed.options, log, env);
+        });
 }

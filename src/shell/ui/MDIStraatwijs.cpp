@@ -395,7 +395,8 @@ private:
 };
 } // namespace
 
-int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure)
+int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure,
+              const BeforeLoad& beforeLoad)
 {
     QElapsedTimer started;
     started.start();
@@ -411,6 +412,9 @@ int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configur
     });
     env.wait = &wait;
     messages::MessageLog log(prompts);
+    if (beforeLoad)
+        if (const std::optional<int> status = beforeLoad(log, env))
+            return *status;
     Shell shell(env, log);
     MDIStraatwijs window(shell);
     shown = &window;

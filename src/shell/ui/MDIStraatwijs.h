@@ -112,6 +112,13 @@ private:
 // Starts the desktop program: the main window with its child windows.
 // `configure` runs right after the main window's load (command-line values).
 // Returns the exit status.
-int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure = {});
+//
+// `beforeLoad` runs before the window exists and anything is reported (the
+// log file of --log-file opens there); when it returns a status, the
+// program ends with it.
+using BeforeLoad =
+    std::function<std::optional<int>(messages::MessageLog& log, const platform::Env& env)>;
+int runWindow(int argc, char** argv, const std::function<void(Shell&)>& configure = {},
+              const BeforeLoad& beforeLoad = {});
 
 } // namespace shell::ui
