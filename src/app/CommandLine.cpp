@@ -124,11 +124,19 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
         QStringLiteral("Use the embedded SQLite database in PATH instead of a server; a "
                        "missing file is created with both tables."),
         QStringLiteral("PATH"));
+    const QCommandLineOption logFile(
+        QStringLiteral("log-file"),
+        QStringLiteral("Also append every message, one line each (CR LF, ISO-8859-1), to PATH, "
+                       "in the window and with --headless alike; a missing folder is created (the "
+                       "window asks first). The name is remembered as the log file of the "
+                       "message window. A PATH that cannot be opened is a usage error."),
+        QStringLiteral("PATH"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(headless);
     parser.addOptions({big, small, minimal, autostart, url});
     parser.addOptions({extract, query, type});
+    parser.addOption(logFile);
     for (const auto* option : {&dbServer, &dbPort, &dbUser, &dbName, &dbPassword, &dbSqlite})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pages for --extract."),
@@ -189,6 +197,12 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
     options.extractFiles = parser.positionalArguments();
     options.extractQuery = parser.value(query);
     options.extractType = parser.value(type);
+
+    if (parser.isSet(logFile)) {
+        if (parser.value(logFile).isEmpty())
+            return usage(QStringLiteral("--log-file needs the path of the log file."));
+        options.logFile = parser.value(logFile);
+    }
 
     ConnectionOverrides& db = options.database;
     auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {

@@ -47,6 +47,8 @@ struct Options
     QString extractType = QStringLiteral("S");
     // --db-* options and STRAATWIJS_DB_PASSWORD.
     ConnectionOverrides database;
+    // --log-file PATH: every message is also appended to PATH.
+    std::optional<QString> logFile;
 };
 
 // The program's arguments as text.

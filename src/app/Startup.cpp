@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/HeadlessRun.h"
+#include "messages/LogFile.h"
 #include "messages/MessageLog.h"
 #include "platform/Env.h"
 #include "platform/Version.h"
@@ -15,6 +16,26 @@
 #include <memory>
 
 namespace app {
+
+namespace {
+
+// --log-file: opened before the first message, so the file holds every line
+// the run shows; a path that cannot be opened ends the run as a usage error.
+std::optional<Exit> openLogFile(const Options& options, messages::MessageLog& log,
+                                const platform::Env& env)
+{
+    if (!options.logFile)
+        return std::nullopt;
+    QString name = *options.logFile;
+    messages::OpenLogFile(log, env, name, QStringLiteral("APPEND"), 1);
+    if (log.LogFileNumber > 0)
+        return std::nullopt;
+    return Exit{ExitUsage, QStringLiteral("--log-file: cannot open '%1' for appending.\nTry "
+                                          "'straatwijs --help'.\n")
+                               .arg(*options.logFile)};
+}
+
+} // namespace
 
 int runProgram(int argc, char** argv, const Options& options)
 {
@@ -40,6 +61,8 @@ int runProgram(int argc, char** argv, const Options& options)
             out << text;
             out.flush();
         });
+    if (const std::optional<Exit> exit = openLogFile(options, log, env))
+        return finish(*exit);
     shell::Shell shell(env, log);
     QTextStream err(stderr);
     shell::CommandBoundary boundary(options.headless ? shell::CommandBoundary::Display::Console

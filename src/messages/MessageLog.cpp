@@ -13,12 +13,34 @@ MessageLog::MessageLog(platform::Prompts& prompts, platform::Wait* wait, QObject
 {
 }
 
+QString MessageLog::copyToLogFile(const QString& MeldTxt)
+{
+    if (LogFileNumber <= 0 || !(LogFileCommandMode & 1) || !m_logWriter)
+        return {};
+    QByteArray line;
+    line.reserve(MeldTxt.size() + 2);
+    for (const char32_t c : QStringView(MeldTxt).toUcs4())
+        line.append(c <= 0xFF ? char(c) : '?');
+    line.append("\r\n");
+    try {
+        m_logWriter(LogFileNumber, line);
+        return {};
+    } catch (const std::exception& e) {
+        const QString why = QStringLiteral("Log file %1 could not be written (%2); messages are no "
+                                           "longer copied to it.")
+                                .arg(LogFileNumber)
+                                .arg(QString::fromUtf8(e.what()));
+        LogFileNumber = 0;
+        return why;
+    }
+}
+
 void MessageLog::AddMelding(const QString& MeldTxt, int Fase, bool Startpunt, quint32 Kleur)
 {
+    // A log file that fails must not silence the run: the message still
+    // reaches the pane, followed by the reason the copy stopped.
+    const QString logFileFailure = copyToLogFile(MeldTxt);
     try {
-        if (LogFileNumber > 0 && (LogFileCommandMode & 1) && m_logWriter)
-            m_logWriter(LogFileNumber, MeldTxt);
-
         if (m_text.size() > MaxLength) {
             const int lf = m_text.indexOf(QLatin1Char('\n'), TrimFrom - 1);
             if (lf >= 0) {
@@ -37,6 +59,8 @@ void MessageLog::AddMelding(const QString& MeldTxt, int Fase, bool Startpunt, qu
         // A message that cannot be logged is dropped quietly.
     }
     letEventsRun();
+    if (!logFileFailure.isEmpty())
+        AddMelding(logFileFailure);
 }
 
 void MessageLog::insert(bool atStart, const QString& text, quint32 colour)
@@ -57,10 +81,7 @@ void MessageLog::letEventsRun()
 void MessageLog::AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTxt2, int SoortBox,
                                   bool Startpunt, quint32 Kleur, bool MsgBoxMelding)
 {
-    if (MeldTxt2.isEmpty())
-        AddMelding(MeldTxt1, 0, Startpunt, Kleur);
-    else
-        AddMelding(MeldTxt2 + CrLf + MeldTxt1, 0, Startpunt, Kleur);
+    AddMelding(boxTrace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
     if (MsgBoxMelding)
         m_prompts.MsgBox(MeldTxt1, SoortBox, MeldTxt2);
 }
@@ -68,10 +89,7 @@ void MessageLog::AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTx
 qint32 MessageLog::AddMsgBoxMeldingJN(const QString& MeldTxt1, const QString& MeldTxt2,
                                       int SoortBox, bool Startpunt, quint32 Kleur)
 {
-    if (MeldTxt2.isEmpty())
-        AddMelding(MeldTxt1, 0, Startpunt, Kleur);
-    else
-        AddMelding(MeldTxt2 + CrLf + MeldTxt1, 0, Startpunt, Kleur);
+    AddMelding(boxTrace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
     const qint32 answer = m_prompts.MsgBox(MeldTxt1, SoortBox | platform::box::YesNo, MeldTxt2);
     letEventsRun();
     return answer;

@@ -28,13 +28,13 @@ public:
 
     void AddMelding(const QString& MeldTxt, int Fase = 0, bool Startpunt = false,
                     quint32 Kleur = 0) override;
-    // Logs the message (with the title on a line above it when given) and,
-    // when MsgBoxMelding, shows it in a message box of style SoortBox.
+    // The box goes through the prompts, so a run without a window answers
+    // it on the console.
     void AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTxt2 = {}, int SoortBox = 0,
-                          bool Startpunt = false, quint32 Kleur = 0, bool MsgBoxMelding = false);
-    // Logs the message and asks it as a yes/no question; returns 6 or 7.
+                          bool Startpunt = false, quint32 Kleur = 0,
+                          bool MsgBoxMelding = false) override;
     qint32 AddMsgBoxMeldingJN(const QString& MeldTxt1, const QString& MeldTxt2 = {},
-                              int SoortBox = 0, bool Startpunt = false, quint32 Kleur = 0);
+                              int SoortBox = 0, bool Startpunt = false, quint32 Kleur = 0) override;
     void ClearAlg();
     void PrintAlg() {}
 
@@ -46,10 +46,13 @@ public:
 
     // Log file copy: while LogFileNumber > 0 and bit 1 of
     // LogFileCommandMode is set, every message goes to the writer as one
-    // line. A writer that throws stops the message there.
+    // line: its text in ISO-8859-1 (other characters as "?") and CR LF.
+    // When the writer throws, the copy is switched off (LogFileNumber 0)
+    // and one message says why; the message itself is still logged.
+    // OpenLogFile (LogFile.h) sets the numbers and the writer.
     qint16 LogFileNumber = 0;
     qint16 LogFileCommandMode = 0;
-    void setLogWriter(std::function<void(qint16 fileNumber, const QString& line)> writer)
+    void setLogWriter(std::function<void(qint16 fileNumber, const QByteArray& line)> writer)
     {
         m_logWriter = std::move(writer);
     }
@@ -63,13 +66,15 @@ signals:
 
 private:
     void insert(bool atStart, const QString& text, quint32 colour);
+    // Copies the message to the log file; the reason when that failed.
+    QString copyToLogFile(const QString& MeldTxt);
     void letEventsRun();
 
     platform::Prompts& m_prompts;
     platform::Wait* m_wait;
     QString m_text;
     std::function<void(const QString&)> m_echo;
-    std::function<void(qint16, const QString&)> m_logWriter;
+    std::function<void(qint16, const QByteArray&)> m_logWriter;
 };
 
 } // namespace messages

@@ -26,8 +26,9 @@ Env systemEnv()
     static SequenceRandom random(processSeed());
     static IniSettingsStore settings;
     static ConsolePrompts prompts;
+    static NumberedFiles files;
     static QNetworkAccessManager* network = new QNetworkAccessManager();
-    return Env{&tick, &day, &wait, &random, &settings, &prompts, network, &stop};
+    return Env{&tick, &day, &wait, &random, &settings, &prompts, &files, network, &stop};
 }
 
 } // namespace platform

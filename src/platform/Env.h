@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/MsgWaitObj.h"
+#include "platform/NumberedFiles.h"
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/Settings.h"
@@ -22,6 +23,7 @@ struct Env
     RandomSource* random = nullptr;
     SettingsStore* settings = nullptr;
     Prompts* prompts = nullptr;
+    NumberedFiles* files = nullptr;
     QNetworkAccessManager* network = nullptr;
     StopRequest* stop = nullptr; // raised: end the work under way; the wait honours it
 };
@@ -29,9 +31,10 @@ struct Env
 // The real environment: system clocks, MsgWaitObj on the Qt event loop
 // (ended early by the stop request), a random sequence seeded from the time
 // and the process id (so harvesters on several hosts do not pause in
-// lock-step), the INI settings store, console prompts and a network access
-// manager. Needs a QCoreApplication; lives until exit.
-// Callers with a display replace `prompts` with widget prompts.
+// lock-step), the INI settings store, console prompts, the process's
+// numbered files and a network access manager. Needs a QCoreApplication;
+// lives until exit. Callers with a display replace `prompts` with widget
+// prompts.
 Env systemEnv();
 
 } // namespace platform

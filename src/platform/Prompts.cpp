@@ -51,4 +51,11 @@ std::optional<QString> ConsolePrompts::InputBox(const QString& Prompt, const QSt
     return Default;
 }
 
+std::optional<QString> ConsolePrompts::FileDialog(const FileDialogRequest& request)
+{
+    QTextStream(stderr) << request.title << " [cancelled: no window to choose a file in]"
+                        << Qt::endl;
+    return std::nullopt;
+}
+
 } // namespace platform

@@ -48,7 +48,25 @@ QList<int> answersOf(int style);
 int defaultAnswer(int style);
 } // namespace box
 
-// The user's prompts: modal message boxes and the input box.
+// What a file dialog shows: the kind (an open dialog takes only an existing
+// file; a save dialog asks before it names an existing one), the title, the
+// filter as pairs of a description and patterns ("Tekst (*.txt)|*.txt|Alle
+// bestanden (*.*)|*.*"), and the name and folder it starts with.
+struct FileDialogRequest
+{
+    enum Kind
+    {
+        Open,
+        Save
+    };
+    Kind kind = Open;
+    QString title;
+    QString filter;
+    QString fileName;
+    QString directory;
+};
+
+// The user's prompts: modal message boxes, the input box and the file dialog.
 class Prompts
 {
 public:
@@ -59,16 +77,21 @@ public:
     // Asks for a text; nullopt when the user cancelled.
     virtual std::optional<QString> InputBox(const QString& Prompt, const QString& Title = {},
                                             const QString& Default = {}) = 0;
+    // Lets the user pick a file; the chosen full name, or nullopt when the
+    // user cancelled.
+    virtual std::optional<QString> FileDialog(const FileDialogRequest& request) = 0;
 };
 
 // For runs without a display: message boxes go to stderr and take their
-// default answer; the input box takes its default text.
+// default answer; the input box takes its default text; a file dialog
+// writes its title to stderr and counts as cancelled.
 class ConsolePrompts : public Prompts
 {
 public:
     int MsgBox(const QString& Prompt, int Buttons, const QString& Title) override;
     std::optional<QString> InputBox(const QString& Prompt, const QString& Title,
                                     const QString& Default) override;
+    std::optional<QString> FileDialog(const FileDialogRequest& request) override;
 };
 
 } // namespace platform

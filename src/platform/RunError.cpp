@@ -1,9 +1,19 @@
 #include "platform/RunError.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 
 namespace platform {
+
+namespace {
+bool parentExists(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return QFileInfo(path).dir().exists();
+}
+} // namespace
 
 RunError::RunError(int number, QString description, QString source)
     : m_number(number), m_description(std::move(description)), m_source(std::move(source)),
@@ -21,46 +31,28 @@ QString RunError::text() const
 
 RunError RunError::fromErrno(int err, const QString& source, const QString& path)
 {
-    int number = PathFileAccessError;
-    QString description;
     switch (err) {
     case ENOENT:
-        number = FileNotFound;
-        description = QStringLiteral("File not found");
-        break;
+        // open() says ENOENT both for a missing file and for a missing
+        // folder on the way to it; the library treats the two differently.
+        if (!path.isEmpty() && !parentExists(path))
+            return RunError(PathNotFound, QStringLiteral("Path not found"), source);
+        return RunError(FileNotFound, QStringLiteral("File not found"), source);
     case ENOTDIR:
-        number = PathNotFound;
-        description = QStringLiteral("Path not found");
-        break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        number = PermissionDenied;
-        description = QStringLiteral("Permission denied");
-        break;
-    case ENOSPC:
-    case EDQUOT:
-        number = DiskFull;
-        description = QStringLiteral("Disk full");
-        break;
-    case EBADF:
+        return RunError(PathNotFound, QStringLiteral("Path not found"), source);
     case ENAMETOOLONG:
     case EINVAL:
-        number = BadFileNameOrNumber;
-        description = QStringLiteral("Bad file name or number");
-        break;
-    case EBUSY:
-        number = FileAlreadyOpen;
-        description = QStringLiteral("File already open");
-        break;
+    case EBADF:
+        return RunError(BadFileNameOrNumber, QStringLiteral("Bad file name or number"), source);
+    case ENOSPC:
+    case EDQUOT:
+        return RunError(DiskFull, QStringLiteral("Disk full"), source);
+    case EMFILE:
+    case ENFILE:
+        return RunError(TooManyFiles, QStringLiteral("Too many files"), source);
     default:
-        description = QStringLiteral("Path/File access error (%1)")
-                          .arg(QString::fromLocal8Bit(std::strerror(err)));
-        break;
+        return RunError(PathFileAccessError, QStringLiteral("Path/File access error"), source);
     }
-    if (!path.isEmpty())
-        description += QStringLiteral(": ") + path;
-    return RunError(number, description, source);
 }
 
 } // namespace platform

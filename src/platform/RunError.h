@@ -15,11 +15,14 @@ public:
     enum Number
     {
         InvalidProcedureCall = 5,
+        Overflow = 6,
         TypeMismatch = 13,
         BadFileNameOrNumber = 52,
         FileNotFound = 53,
+        BadFileMode = 54,
         FileAlreadyOpen = 55,
         DiskFull = 61,
+        TooManyFiles = 67,
         PermissionDenied = 70,
         PathFileAccessError = 75,
         PathNotFound = 76,
@@ -37,7 +40,12 @@ public:
     QString text() const;
     const char* what() const noexcept override { return m_what.c_str(); }
 
-    // Maps an errno value onto the run-time error numbers above.
+    // Maps the errno of a failed operation on `path` onto the numbers above,
+    // with the platform's plain description (callers that show a message
+    // add the file name themselves): a missing file is 53, a missing or
+    // non-directory part of its path 76, a name the system cannot take 52,
+    // a full disk 61, any other refusal (access, in use, a directory where
+    // a file was meant, a name that exists) 75.
     static RunError fromErrno(int err, const QString& source, const QString& path = {});
 
 private:

@@ -1,4 +1,5 @@
 #include "messages/MessageLog.h"
+#include "platform/RunError.h"
 #include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
@@ -73,10 +74,10 @@ TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
 {
     testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
-    QStringList lines;
-    log.setLogWriter([&](qint16 n, const QString& line) {
+    QList<QByteArray> lines;
+    log.setLogWriter([&](qint16 n, const QByteArray& line) {
         if (n == 99)
-            throw std::runtime_error("no such file");
+            throw platform::RunError(61, "Disk full", "Put");
         lines << line;
     });
     log.AddMelding("not copied");
@@ -84,9 +85,16 @@ TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
     log.LogFileCommandMode = 2;
     log.AddMelding("still not");
     log.LogFileCommandMode = 3;
-    log.AddMelding("copied", 8);
-    EXPECT_EQ(lines, QStringList{"copied"});
-    log.LogFileNumber = 99; // a failing write stops the message quietly
-    log.AddMelding("lost");
-    EXPECT_FALSE(log.text().contains("lost"));
+    log.AddMelding(QString::fromUtf8("caf\u00E9 \u20AC \U0001F600"), 8);
+    EXPECT_EQ(lines, QList<QByteArray>{"caf\xE9 ? ?\r\n"});
+
+    // A failing write switches the copy off, says so once, and loses no
+    // message.
+    log.LogFileNumber = 99;
+    log.AddMelding("kept");
+    log.AddMelding("next");
+    EXPECT_EQ(log.LogFileNumber, 0);
+    EXPECT_TRUE(log.text().endsWith("kept\r\nLog file 99 could not be written (Error 61: Disk full "
+                                    "(Put)); messages are no longer copied to it.\r\nnext\r\n"))
+        << log.text().toStdString();
 }

@@ -15,10 +15,19 @@ int ScriptedPrompts::MsgBox(const QString& Prompt, int Buttons, const QString& T
 std::optional<QString> ScriptedPrompts::InputBox(const QString& Prompt, const QString& Title,
                                                  const QString& Default)
 {
-    m_shown.append({Prompt, -1, Title});
+    m_shown.append({Prompt, InputBoxShown, Title});
     if (!m_inputAnswers.isEmpty())
         return m_inputAnswers.takeFirst();
     return Default;
+}
+
+std::optional<QString> ScriptedPrompts::FileDialog(const FileDialogRequest& request)
+{
+    m_shown.append({{}, FileDialogShown, request.title});
+    m_dialogs.append(request);
+    if (!m_fileAnswers.isEmpty())
+        return m_fileAnswers.takeFirst();
+    return std::nullopt;
 }
 
 } // namespace testing_support

@@ -72,6 +72,7 @@ TestEnv::TestEnv()
     env.settings = &settings;
     env.prompts = &prompts;
     env.stop = &stop;
+    env.files = &files;
 }
 
 void isolateUserFolders(const QTemporaryDir& folder)

@@ -57,7 +57,7 @@ public:
 };
 
 // An Env of fakes: clocks, recording wait, sequence random, memory
-// settings, scripted prompts, a stop request of its own; the network
+// settings, scripted prompts, a stop request and numbered files of its own; the network
 // manager is the real one.
 struct TestEnv
 {
@@ -68,6 +68,7 @@ struct TestEnv
     platform::SequenceRandom random;
     MemorySettingsStore settings;
     ScriptedPrompts prompts;
+    platform::NumberedFiles files;
     platform::Env env;
 };
 

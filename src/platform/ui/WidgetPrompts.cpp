@@ -2,6 +2,7 @@
 
 #include "platform/Version.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,6 +62,48 @@ int WidgetPrompts::MsgBox(const QString& Prompt, int Buttons, const QString& Tit
             return a;
     // Closed with Escape or the title bar: the cancel-like answer, else the last.
     return answers.contains(box::Cancel) ? int(box::Cancel) : answers.last();
+}
+
+namespace {
+// "Tekst|*.txt;*.csv|Alle bestanden (*.*)|*.*" in the dialog's own form,
+// "Tekst (*.txt *.csv);;Alle bestanden (*)". "*.*" means every file here,
+// also those without a dot.
+QStringList nameFilters(const QString& filter)
+{
+    const QStringList items = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        QStringList patterns = items[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            if (p.trimmed() == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        QString description = items[i];
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open > 0 && description.endsWith(QLatin1Char(')')))
+            description = description.left(open).trimmed();
+        filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters;
+}
+} // namespace
+
+std::optional<QString> WidgetPrompts::FileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog(m_parent, request.title, request.directory);
+    dialog.setNameFilters(nameFilters(request.filter));
+    if (request.kind == FileDialogRequest::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
 }
 
 std::optional<QString> WidgetPrompts::InputBox(const QString& Prompt, const QString& Title,

@@ -6,7 +6,7 @@ class QWidget;
 
 namespace platform {
 
-// Modal message and input boxes on the screen.
+// Modal message boxes, input boxes and file dialogs on the screen.
 class WidgetPrompts : public Prompts
 {
 public:
@@ -16,6 +16,7 @@ public:
     int MsgBox(const QString& Prompt, int Buttons, const QString& Title) override;
     std::optional<QString> InputBox(const QString& Prompt, const QString& Title,
                                     const QString& Default) override;
+    std::optional<QString> FileDialog(const FileDialogRequest& request) override;
 
 private:
     QWidget* m_parent;
