@@ -1,0 +1,54 @@
+#pragma once
+
+#include "mail/Composition.h"
+#include "support/TestEnv.h"
+
+#include <QTimeZone>
+
+namespace testing_support {
+
+// The fake clocks with a fixed zone offset, so that the Date line does not
+// depend on the machine's zone.
+class ZonedClocks : public FakeClocks
+{
+public:
+    int offsetSeconds = 3600;
+    QDateTime Now() override
+    {
+        const QDateTime local = FakeClocks::Now();
+        return QDateTime(local.date(), local.time(), QTimeZone(offsetSeconds));
+    }
+};
+
+// Keeps the message stream: its bytes, every piece and every trace line.
+class RecordingWriter : public mail::MessageWriter
+{
+public:
+    QByteArray bytes;
+    QList<QByteArray> pieces;
+    QStringList traces;
+    bool open = true; // false: every send fails, as on a closed socket
+    bool send(const QByteArray& piece) override
+    {
+        if (!open)
+            return false;
+        bytes += piece;
+        pieces << piece;
+        return true;
+    }
+    void trace(const QString& text) override { traces << text; }
+};
+
+// A TestEnv whose day clock carries a zone: Sunday 6 December 2026, 14:30:15
+// at UTC+1.
+struct MailTestEnv : TestEnv
+{
+    MailTestEnv()
+    {
+        zoned.seconds = 14 * 3600 + 30 * 60 + 15;
+        env.day = &zoned;
+    }
+    ZonedClocks zoned;
+};
+
+} // namespace testing_support
