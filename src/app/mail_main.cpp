@@ -1,0 +1,27 @@
+#include "app/MailCommandLine.h"
+#include "mail/clsSendMail.h"
+#include "platform/Env.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const auto parsed = app::parseMailCommandLine(QCoreApplication::arguments());
+    if (const auto* exit = std::get_if<app::MailExit>(&parsed)) {
+        QTextStream(stdout) << exit->out;
+        QTextStream(stderr) << exit->err;
+        return exit->status;
+    }
+    const app::MailOptions& options = std::get<app::MailOptions>(parsed);
+    const platform::Env env = platform::systemEnv();
+    mail::clsSendMail mail(env);
+    QTextStream err(stderr);
+    if (const auto problem = app::applyMailOptions(options, mail)) {
+        err << "straatwijs-mail: " << *problem << Qt::endl;
+        return app::ExitFailure;
+    }
+    return app::printMessage(mail, stdout, err);
+}
