@@ -1,29 +1,12 @@
 #include "mail/Validation.h"
 #include "mail/HostLookup.h"
 #include "platform/Random.h"
+#include "support/MailDoubles.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace mail;
-
-namespace {
-
-bool icmpAllowed()
-{
-    for (int type : {SOCK_RAW, SOCK_DGRAM}) {
-        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
+using testing_support::icmpAllowed;
 
 TEST(Validation, DomainListIsTheFixedText)
 {

@@ -214,4 +214,14 @@ TEST(clsSendMail, HostRuleAtEachLevel)
     EXPECT_EQ(mail.ErrorList(), QStringList{"Invalid or Missing POP3 Host Name"});
     mail.setPOP3Host("");
     EXPECT_TRUE(mail.ErrorList().isEmpty());
+
+    if (!testing_support::icmpAllowed())
+        GTEST_SKIP() << "no ICMP socket may be opened here";
+    // Level 2 keeps the address that answered.
+    mail.setSMTPHostValidation(2);
+    host = "localhost";
+    mail.setSMTPHost(host);
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(mail.SMTPHost(), "127.0.0.1");
+    EXPECT_TRUE(mail.ErrorList().isEmpty());
 }

@@ -4,6 +4,9 @@
 #include "support/TestEnv.h"
 
 #include <QTimeZone>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -50,5 +53,19 @@ struct MailTestEnv : TestEnv
     }
     ZonedClocks zoned;
 };
+
+// Whether this process may open an ICMP socket (raw, or the unprivileged
+// datagram kind), which Ping needs.
+inline bool icmpAllowed()
+{
+    for (int type : {SOCK_RAW, SOCK_DGRAM}) {
+        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
+    }
+    return false;
+}
 
 } // namespace testing_support
