@@ -12,16 +12,23 @@ using testing_support::RecordingWriter;
 
 namespace {
 
-// The expected stream written with "\n" line ends.
-QByteArray crlf(const QByteArray& text)
+// The expected stream written with "\n" line ends; {B} is the boundary.
+QByteArray expected(QByteArray text)
 {
-    return QByteArray(text).replace("\n", "\r\n");
+    return text.replace("{B}", "----_=_NextPart_000_0000B51A.039A266C").replace("\n", "\r\n");
 }
 
-const QByteArray DateLine = "Date: Sun, 6 Dec 2026 14:30:15 +0100\n";
-const QByteArray XMailerLine =
+// The lines every test message begins with, and the MIME lines after them.
+const QByteArray Head = "From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
+                        "To: \"piet@voorbeeld.nl\" <piet@voorbeeld.nl>\n"
+                        "Subject: Verslag\n"
+                        "Date: Sun, 6 Dec 2026 14:30:15 +0100\n";
+const QByteArray Mime =
+    "MIME-Version: 1.0\n"
     "X-Mailer: Brevaro Emailer version 1.0 (https://straatwijs.nl/briefbode/)\n";
-const QByteArray Boundary = "----_=_NextPart_000_0000B51A.039A266C";
+const QByteArray Text = "Content-Type: text/plain;\n"
+                        "\tcharset=\"iso-8859-1\"\n"
+                        "Content-Transfer-Encoding: 7bit\n";
 
 class Composition : public ::testing::Test
 {
@@ -29,20 +36,23 @@ protected:
     MailTestEnv t;
     clsSendMail mail{t.env};
     QTemporaryDir dir;
+    QStringList failures;
 
+    void SetUp() override
+    {
+        mail.setFrom("jan@voorbeeld.nl");
+        mail.setFromDisplayName("Jan de Vries");
+        mail.setRecipient("piet@voorbeeld.nl");
+        mail.setSubject("Verslag");
+        QObject::connect(&mail, &clsSendMail::SendFailed,
+                         [this](const QString& why) { failures << why; });
+    }
     QString file(const QString& name, const QByteArray& bytes)
     {
         QFile f(dir.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
         return f.fileName();
-    }
-    void address(const QString& subject)
-    {
-        mail.setFrom("jan@voorbeeld.nl");
-        mail.setFromDisplayName("Jan de Vries");
-        mail.setRecipient("piet@voorbeeld.nl");
-        mail.setSubject(subject);
     }
     QByteArray written()
     {
@@ -57,190 +67,135 @@ protected:
 TEST_F(Composition, PlainMessageWithDisplayNamesCcAndReplyTo)
 {
     mail.setFrom(" jan@voorbeeld.nl ");
-    mail.setFromDisplayName("Jan de Vries");
     mail.setRecipient("piet@voorbeeld.nl;klaas@example.com");
     mail.setRecipientDisplayName("Piet");
     mail.setCcRecipient("anne@voorbeeld.nl");
     mail.setCcDisplayName("Anne M\u00fcller");
     mail.setBccRecipient("geheim@voorbeeld.nl");
-    mail.setSubject("Vergadering morgen");
     mail.setReplyToAddress("secretariaat@voorbeeld.nl");
     mail.setMessage("Beste Piet,\r\n\r\nTot morgen.\r\nJan");
-    EXPECT_EQ(written(), crlf("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
-                              "To: \"Piet\" <piet@voorbeeld.nl>, \n"
-                              "\t\"klaas@example.com\" <klaas@example.com>\n"
-                              "Cc: =?ISO-8859-1?Q?Anne_M=FCller?= <anne@voorbeeld.nl>\n"
-                              "Subject: Vergadering morgen\n"
-                              "Reply-to: <secretariaat@voorbeeld.nl>\n" +
-                              DateLine + "MIME-Version: 1.0\n" + XMailerLine +
-                              "Content-Type: text/plain;\n"
-                              "\tcharset=\"iso-8859-1\"\n"
-                              "Content-Transfer-Encoding: 7bit\n"
-                              "\n\n"
-                              "Beste Piet,\n\nTot morgen.\nJan\n\n\n"
-                              ".\n"));
+    EXPECT_EQ(written(), expected("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
+                                  "To: \"Piet\" <piet@voorbeeld.nl>, \n"
+                                  "\t\"klaas@example.com\" <klaas@example.com>\n"
+                                  "Cc: =?ISO-8859-1?Q?Anne_M=FCller?= <anne@voorbeeld.nl>\n"
+                                  "Subject: Verslag\n"
+                                  "Reply-to: <secretariaat@voorbeeld.nl>\n"
+                                  "Date: Sun, 6 Dec 2026 14:30:15 +0100\n" +
+                                  Mime + Text + "\n\nBeste Piet,\n\nTot morgen.\nJan\n\n\n.\n"));
     EXPECT_EQ(mail.RecipientDisplayName(), "Piet;"); // padded to the addresses
 }
 
 TEST_F(Composition, EightBitBodyPriorityAndReceipt)
 {
-    address("Prijzen");
-    mail.setMessage("Groeten uit Cura\u00e7ao");
-    EXPECT_TRUE(mail.EightBitMessage());
+    mail.setMessage("Cura\u00e7ao");
     mail.setPriority(1);
     mail.setReceipt(true);
-    EXPECT_EQ(written(), crlf("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
-                              "To: \"piet@voorbeeld.nl\" <piet@voorbeeld.nl>\n"
-                              "Subject: Prijzen\n" +
-                              DateLine +
-                              "MIME-Version: 1.0\n"
+    EXPECT_EQ(written(),
+              expected(Head + "MIME-Version: 1.0\n"
                               "X-Priority: 1\n"
-                              "X-MSMail-Priority: High\n" +
-                              XMailerLine +
+                              "X-MSMail-Priority: High\n"
+                              "X-Mailer: Brevaro Emailer version 1.0 "
+                              "(https://straatwijs.nl/briefbode/)\n"
                               "Disposition-Notification-To: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
                               "Content-Type: text/plain;\n"
                               "\tcharset=\"iso-8859-1\"\n"
                               "Content-Transfer-Encoding: 8bit\n"
-                              "\n\n"
-                              "Groeten uit Cura\xe7"
-                              "ao\n\n\n"
-                              ".\n"));
+                              "\n\nCura\xe7"
+                              "ao\n\n\n.\n"));
 
     // 127 counts as 8-bit; Priority 2 keeps the previous text; no X-Mailer
     // when it is blank.
     mail.setMessage("a\x7f");
     EXPECT_TRUE(mail.EightBitMessage());
     mail.setMessage("plain");
-    EXPECT_FALSE(mail.EightBitMessage());
     mail.setPriority(2);
     mail.setXMailer(" ");
     const QByteArray headers = written();
-    EXPECT_TRUE(headers.contains("X-Priority: 2\r\nX-MSMail-Priority: High\r\n"));
-    EXPECT_FALSE(headers.contains("X-Mailer"));
+    EXPECT_TRUE(headers.contains("X-Priority: 2\r\nX-MSMail-Priority: High\r\nDisp"));
+    EXPECT_TRUE(headers.contains("Content-Transfer-Encoding: 7bit"));
 }
 
 TEST_F(Composition, HtmlWithAnEmbeddedImageIsMultipartRelated)
 {
     const QString logo = file("logo.gif", "GIF89a");
-    address("Logo");
     mail.setAsHTML(true);
     mail.setContentBase("www.voorbeeld.nl\\site");
-    mail.setMessage("<html><body><img src=\"" + logo.toUpper() + "\"> logo.gif</body></html>");
+    mail.setMessage("<html><img src=\"" + logo.toUpper() + "\"> logo.gif</html>");
     mail.setAttachment(logo);
-    EXPECT_EQ(written(), crlf("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
-                              "To: \"piet@voorbeeld.nl\" <piet@voorbeeld.nl>\n"
-                              "Subject: Logo\n" +
-                              DateLine + "MIME-Version: 1.0\n" + XMailerLine +
-                              "Content-Type: multipart/related;\n"
-                              "\tboundary=\"" +
-                              Boundary +
-                              "\"\n"
-                              "\n"
-                              "This is a multi-part message in MIME format.\n"
-                              "\n"
-                              "--" +
-                              Boundary +
-                              "\n"
-                              "Content-Type: text/html;\n"
-                              "\tcharset=\"iso-8859-1\"\n"
-                              "Content-Transfer-Encoding: 7bit\n"
-                              "Content-Base: \"http://www.voorbeeld.nl/site/\"\n"
-                              "\n\n"
-                              "<html><body><img src=\"cid:logo.gif\"> logo.gif</body></html>\n\n\n"
-                              "--" +
-                              Boundary +
-                              "\n"
-                              "Content-Type: image/gif;\n"
-                              "\tname=\"logo.gif\"\n"
-                              "Content-Transfer-Encoding: base64\n"
-                              "Content-Disposition: attachment;\n"
-                              "\tfilename=\"logo.gif\"\n"
-                              "Content-ID: <logo.gif>\n"
-                              "\n"
-                              "R0lGODlh\n"
-                              "\n"
-                              "--" +
-                              Boundary +
-                              "--\n"
-                              ".\n"));
-    // The property keeps the rewritten text.
-    EXPECT_TRUE(mail.Message().contains("\"cid:logo.gif\""));
+    EXPECT_EQ(written(), expected(Head + Mime +
+                                  "Content-Type: multipart/related;\n"
+                                  "\tboundary=\"{B}\"\n"
+                                  "\n"
+                                  "This is a multi-part message in MIME format.\n"
+                                  "\n"
+                                  "--{B}\n"
+                                  "Content-Type: text/html;\n"
+                                  "\tcharset=\"iso-8859-1\"\n"
+                                  "Content-Transfer-Encoding: 7bit\n"
+                                  "Content-Base: \"http://www.voorbeeld.nl/site/\"\n"
+                                  "\n\n"
+                                  "<html><img src=\"cid:logo.gif\"> logo.gif</html>\n\n\n"
+                                  "--{B}\n"
+                                  "Content-Type: image/gif;\n"
+                                  "\tname=\"logo.gif\"\n"
+                                  "Content-Transfer-Encoding: base64\n"
+                                  "Content-Disposition: attachment;\n"
+                                  "\tfilename=\"logo.gif\"\n"
+                                  "Content-ID: <logo.gif>\n"
+                                  "\n"
+                                  "R0lGODlh\n"
+                                  "\n"
+                                  "--{B}--\n"
+                                  ".\n"));
 }
 
 TEST_F(Composition, TwoAttachmentsAreMultipartMixed)
 {
-    const QString text = file("a.txt", "hallo\n");
-    const QString empty = file("leeg.onbekend", "");
-    address("Bijlagen");
     mail.setMessage("Zie bijlagen.");
-    mail.setAttachment(text + ";" + empty);
-    EXPECT_EQ(mail.message().AttachmentBytes, 6);
+    mail.setAttachment(file("a.txt", "hallo\n") + ";" + file("leeg.onbekend", ""));
     RecordingWriter w;
     ASSERT_TRUE(mail.writeMessage(w));
-    EXPECT_EQ(w.bytes, crlf("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
-                            "To: \"piet@voorbeeld.nl\" <piet@voorbeeld.nl>\n"
-                            "Subject: Bijlagen\n" +
-                            DateLine + "MIME-Version: 1.0\n" + XMailerLine +
-                            "Content-Type: multipart/mixed;\n"
-                            "\tboundary=\"" +
-                            Boundary +
-                            "\"\n"
-                            "\n"
-                            "This is a multi-part message in MIME format.\n"
-                            "\n"
-                            "--" +
-                            Boundary +
-                            "\n"
-                            "Content-Type: text/plain;\n"
-                            "\tcharset=\"iso-8859-1\"\n"
-                            "Content-Transfer-Encoding: 7bit\n"
-                            "\n\n"
-                            "Zie bijlagen.\n\n\n"
-                            "--" +
-                            Boundary +
-                            "\n"
-                            "Content-Type: text/plain;\n"
-                            "\tname=\"a.txt\"\n"
-                            "Content-Transfer-Encoding: base64\n"
-                            "Content-Disposition: attachment;\n"
-                            "\tfilename=\"a.txt\"\n"
-                            "\n"
-                            "aGFsbG8K\n"
-                            "\n"
-                            "--" +
-                            Boundary +
-                            "\n"
-                            "Content-Type: application/octet-stream;\n"
-                            "\tname=\"leeg.onbekend\"\n"
-                            "Content-Transfer-Encoding: base64\n"
-                            "Content-Disposition: attachment;\n"
-                            "\tfilename=\"leeg.onbekend\"\n"
-                            "\n"
-                            "\n"
-                            "--" +
-                            Boundary +
-                            "--\n"
-                            ".\n"));
-    // The session's trace: part headers and data stay out of it.
-    EXPECT_EQ(
-        w.traces.mid(w.traces.size() - 5),
-        (QStringList{"--" + Boundary, "<<infile>>", "--" + Boundary, "--" + Boundary + "--", "."}));
+    EXPECT_EQ(w.bytes, expected(Head + Mime +
+                                "Content-Type: multipart/mixed;\n"
+                                "\tboundary=\"{B}\"\n"
+                                "\n"
+                                "This is a multi-part message in MIME format.\n"
+                                "\n"
+                                "--{B}\n" +
+                                Text +
+                                "\n\nZie bijlagen.\n\n\n"
+                                "--{B}\n"
+                                "Content-Type: text/plain;\n"
+                                "\tname=\"a.txt\"\n"
+                                "Content-Transfer-Encoding: base64\n"
+                                "Content-Disposition: attachment;\n"
+                                "\tfilename=\"a.txt\"\n"
+                                "\n"
+                                "aGFsbG8K\n"
+                                "\n"
+                                "--{B}\n"
+                                "Content-Type: application/octet-stream;\n"
+                                "\tname=\"leeg.onbekend\"\n"
+                                "Content-Transfer-Encoding: base64\n"
+                                "Content-Disposition: attachment;\n"
+                                "\tfilename=\"leeg.onbekend\"\n"
+                                "\n"
+                                "\n"
+                                "--{B}--\n"
+                                ".\n"));
+    // The session's trace leaves out part headers and data.
+    EXPECT_EQ(w.traces.mid(w.traces.size() - 4).join('|'),
+              QString::fromLatin1(expected("<<infile>>|--{B}|--{B}--|.")));
 }
 
 TEST_F(Composition, UuencodeModePutsAttachmentsInTheBody)
 {
-    const QString fox = file("fox.txt", "The quick brown fox jumps over the lazy dog. 0");
-    const QString fourteen = file("veertien.txt", "Straatwijs 14.");
-    address("Oud");
     mail.setEncodeType(1);
     mail.setMessage("Zie hieronder.");
-    mail.setAttachment(fox + ";" + fourteen);
-    EXPECT_EQ(written(), crlf("From: \"Jan de Vries\" <jan@voorbeeld.nl>\n"
-                              "To: \"piet@voorbeeld.nl\" <piet@voorbeeld.nl>\n"
-                              "Subject: Oud\n" +
-                              DateLine +
-                              "\n\n"
-                              "Zie hieronder.\n\n\n"
+    mail.setAttachment(file("fox.txt", "The quick brown fox jumps over the lazy dog. 0") + ";" +
+                       file("veertien.txt", "Straatwijs 14."));
+    EXPECT_EQ(written(),
+              expected(Head + "\n\nZie hieronder.\n\n\n"
                               "begin 600 fox.txt\n"
                               "M5&AE('%U:6-K(&)R;W=N(&9O>\"!J=6UP<R!O=F5R('1H92!L87IY(&1O9RX@\n"
                               "!,`==\n"
@@ -251,53 +206,39 @@ TEST_F(Composition, UuencodeModePutsAttachmentsInTheBody)
                               ".\n"));
 }
 
-TEST_F(Composition, RefusedBeforeAnythingIsWritten)
+TEST_F(Composition, RefusalsAndFailuresRaiseSendFailed)
 {
-    QStringList failures;
-    QObject::connect(&mail, &clsSendMail::SendFailed,
-                     [&failures](const QString& why) { failures << why; });
+    mail.setFrom("");
+    mail.setRecipient("");
     RecordingWriter w;
     EXPECT_FALSE(mail.writeMessage(w));
-    EXPECT_EQ(failures, QStringList{"Missing or Invalid Sender E-mail Address"
-                                    "No Recipient E-mail Address Specified"});
-    EXPECT_EQ(mail.LastResult(), failures.last());
-    EXPECT_TRUE(mail.ErrorList().isEmpty());
-
-    address("x");
+    mail.setFrom("jan@voorbeeld.nl");
     mail.setAsHTML(true);
     mail.setEncodeType(1);
     QStringList many;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 101; ++i)
         many << QString("r%1@voorbeeld.nl").arg(i);
     mail.setBccRecipient(many.join(';'));
     EXPECT_FALSE(mail.writeMessage(w));
-    EXPECT_EQ(failures.last(), "Sending HTML requires MIME encoding"
-                               "Too many recipients");
-    mail.setAsHTML(false);
-    mail.setRecipient({});
-    EXPECT_TRUE(mail.writeMessage(w)); // 100 recipients are allowed
-    EXPECT_TRUE(w.bytes.startsWith("From: "));
-    EXPECT_FALSE(w.bytes.contains("r99@"));
-}
+    EXPECT_EQ(failures, (QStringList{"Missing or Invalid Sender E-mail Address"
+                                     "No Recipient E-mail Address Specified",
+                                     "Sending HTML requires MIME encoding"
+                                     "Too many recipients"}));
+    EXPECT_TRUE(w.bytes.isEmpty());
+    EXPECT_TRUE(mail.ErrorList().isEmpty());
 
-TEST_F(Composition, FailuresOnTheWayRaiseSendFailed)
-{
+    mail.setAsHTML(false);
+    mail.setBccRecipient(many.mid(1).join(';')); // 100 are allowed
     const QString gone = file("weg.txt", "x");
-    address("x");
     mail.setAttachment(gone);
     QFile::remove(gone);
-    QStringList failures;
-    QObject::connect(&mail, &clsSendMail::SendFailed,
-                     [&failures](const QString& why) { failures << why; });
-    RecordingWriter w;
     EXPECT_FALSE(mail.writeMessage(w));
-    EXPECT_EQ(failures, QStringList{"File not found: " + gone});
-    EXPECT_FALSE(w.bytes.contains("\r\n.\r\n"));
+    EXPECT_EQ(failures.last(), "File not found: " + gone);
+    EXPECT_EQ(mail.LastResult(), failures.last());
+    EXPECT_TRUE(w.bytes.startsWith("From: ") && !w.bytes.endsWith("\r\n.\r\n"));
 
-    mail.setAttachment({});
-    RecordingWriter closed;
-    closed.open = false;
-    EXPECT_FALSE(mail.writeMessage(closed));
+    w.open = false;
+    EXPECT_FALSE(mail.writeMessage(w));
     EXPECT_EQ(failures.last(), "Socket not Open");
 }
 
@@ -305,7 +246,6 @@ TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
 {
     mail.setEmailAddressValidation(0);
     mail.setFrom("jan@voorbeeld.nl\nBcc: x@y.nl");
-    mail.setRecipient("piet@voorbeeld.nl");
     mail.setSubject("Hallo\r\n.\r\nRSET");
     mail.setReplyToAddress("a@b.nl\r\n.\r\nQUIT");
     mail.setXMailer("x\n.\nDATA");
@@ -315,7 +255,6 @@ TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
         EXPECT_FALSE(line.startsWith("Bcc") || line.startsWith("RSET") || line.startsWith("QUIT"));
     }
     EXPECT_EQ(stream.count("\r\n.\r\n"), 1);
-    EXPECT_TRUE(stream.endsWith("\r\n.\r\n"));
 }
 
 TEST(PrepareMessage, DotStuffingAndLineEnds)

@@ -66,28 +66,14 @@ with tempfile.TemporaryDirectory() as folder:
         f.write(second_bytes)
 
     subject = "Verslag van de vergadering in Curaçao, met één bijlage ëxtra en nog véél meer tekst"
-    body = (
-        "Beste Piet,\n.\n..twee punten\n.begint met een punt\r\nregel\rna een CR\n"
-        + "x" * 2000
-        + "\n"
-        + "woord " * 400
-        + "\nGroeten, Jürgen"
-    )
+    body = ("Beste Piet,\n.\n..twee punten\n.begint met een punt\r\nregel\rna een CR\n"
+            + "x" * 2000 + "\n" + "woord " * 400 + "\nGroeten, Jürgen")
     result = run(
-        "--print",
-        "--from", "jurgen@voorbeeld.nl",
-        "--from-name", "Jürgen Müller",
-        "--to", "piet@voorbeeld.nl;klaas@example.com",
-        "--to-name", "Piet Jansen;Klaas Ødegård",
-        "--cc", "anne@voorbeeld.nl",
-        "--cc-name", "Anne-Marie Çelik",
-        "--bcc", "geheim@voorbeeld.nl",
-        "--reply-to", "secretariaat@voorbeeld.nl",
-        "--subject", subject,
-        "--body", body,
-        "--attach", first,
-        "--attach", second,
-    )
+        "--print", "--from", "jurgen@voorbeeld.nl", "--from-name", "Jürgen Müller",
+        "--to", "piet@voorbeeld.nl;klaas@example.com", "--to-name", "Piet Jansen;Klaas Ødegård",
+        "--cc", "anne@voorbeeld.nl", "--cc-name", "Anne-Marie Çelik",
+        "--bcc", "geheim@voorbeeld.nl", "--reply-to", "secretariaat@voorbeeld.nl",
+        "--subject", subject, "--body", body, "--attach", first, "--attach", second)
     check(result.returncode == 0, f"exit status {result.returncode}: {result.stderr!r}")
     stream = result.stdout
     check(b"geheim@voorbeeld.nl" not in stream, "the Bcc address is not in the stream")
@@ -122,21 +108,6 @@ with tempfile.TemporaryDirectory() as folder:
         check(part.get_filename() == name, f"file name {part.get_filename()}")
         check(part.get_payload(decode=True) == data, f"bytes of {name}")
     check(parts[1].get_content_type() == "application/pdf", parts[1].get_content_type())
-
-    # HTML with an embedded image: multipart/related, Content-ID, "cid:".
-    logo = os.path.join(folder, "logo.gif")
-    with open(logo, "wb") as f:
-        f.write(b"GIF89a\x01\x00\x01\x00")
-    result = run("--print", "--from", "a@voorbeeld.nl", "--to", "b@voorbeeld.nl",
-                 "--subject", "Logo", "--html", "--attach", logo,
-                 "--body", f'<html><body><img src="{logo}"></body></html>')
-    check(result.returncode == 0, f"html: exit status {result.returncode}")
-    message = parse(data_lines(result.stdout))
-    check(message.get_content_type() == "multipart/related", "html: multipart/related")
-    html, image = list(message.iter_parts())
-    check('src="cid:logo.gif"' in html.get_content(), "html: cid reference")
-    check(image["Content-ID"] == "<logo.gif>", "html: Content-ID")
-    check(image.get_payload(decode=True) == b"GIF89a\x01\x00\x01\x00", "html: image bytes")
 
     # A body file is read as ISO-8859-1 bytes, and declared 8bit.
     result = run("--print", "--from", "a@voorbeeld.nl", "--to", "b@voorbeeld.nl",

@@ -23,12 +23,11 @@ public:
     }
 };
 
-// Keeps the message stream: its bytes, every piece and every trace line.
+// Keeps the message stream's bytes and trace lines.
 class RecordingWriter : public mail::MessageWriter
 {
 public:
     QByteArray bytes;
-    QList<QByteArray> pieces;
     QStringList traces;
     bool open = true; // false: every send fails, as on a closed socket
     bool send(const QByteArray& piece) override
@@ -36,7 +35,6 @@ public:
         if (!open)
             return false;
         bytes += piece;
-        pieces << piece;
         return true;
     }
     void trace(const QString& text) override { traces << text; }
