@@ -4,7 +4,6 @@
 #include "platform/Version.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 #include <QUrl>
 
 namespace app {
@@ -13,9 +12,11 @@ namespace {
 
 const QString PasswordVariable = QStringLiteral("STRAATWIJS_DB_PASSWORD");
 
+const QString Program = QStringLiteral("straatwijs");
+
 Exit usage(const QString& why)
 {
-    return Exit{ExitUsage, why + QStringLiteral("\nTry 'straatwijs --help'.\n")};
+    return usageError(Program, why);
 }
 
 // The site's base address: http or https with a host; the site's paths are
@@ -34,14 +35,6 @@ std::variant<QString, Exit> baseAddress(const QString& text)
 }
 
 } // namespace
-
-QStringList arguments(int argc, char** argv)
-{
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list << QString::fromLocal8Bit(argv[i]);
-    return list;
-}
 
 std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
                                              const QProcessEnvironment& environment)
@@ -147,13 +140,8 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
     if (!parser.positionalArguments().isEmpty() && !parser.isSet(extract))
         return usage(QStringLiteral("Unexpected argument: ") +
                      parser.positionalArguments().first());
-    if (parser.isSet(help)) {
-        // Parsed before the application object exists: name the program here.
-        QString text = parser.helpText();
-        text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
-                     QStringLiteral("Usage: straatwijs"));
-        return Exit{ExitOk, text};
-    }
+    if (parser.isSet(help))
+        return helpExit(Program, parser);
     if (parser.isSet(version))
         return Exit{ExitOk, QStringLiteral("%1 %2.%3.%4\n")
                                 .arg(QLatin1String(platform::version::ProgramTitle))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ExitStatus.h"
+#include "app/Program.h"
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -50,9 +50,6 @@ struct Options
     // --log-file PATH: every message is also appended to PATH.
     std::optional<QString> logFile;
 };
-
-// The program's arguments as text.
-QStringList arguments(int argc, char** argv);
 
 // Reads the command line: the options to run with, or an exit (--help and
 // --version with status 0, a usage error with status 2 and the reason). The

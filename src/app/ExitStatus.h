@@ -24,7 +24,4 @@ struct Exit
     QString text;
 };
 
-// Prints the exit's text where it belongs and returns its status.
-int finish(const Exit& exit);
-
 } // namespace app

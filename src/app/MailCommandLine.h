@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Program.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+#include <optional>
+#include <variant>
+
+namespace mail {
+class clsSendMail;
+}
+
+namespace app {
+
+// What straatwijs-mail is asked to do. The options are named after the mail
+// sender's properties; unset ones leave the property as the component has it.
+struct MailOptions
+{
+    std::optional<QString> from;
+    std::optional<QString> fromName;
+    QStringList to; // each may itself be a delimited list
+    QStringList toName;
+    QStringList cc;
+    QStringList ccName;
+    QStringList bcc;
+    QStringList attach;
+    std::optional<QString> replyTo;
+    std::optional<QString> subject;
+    std::optional<QString> body;
+    std::optional<QString> bodyFile; // "-": standard input
+    std::optional<QString> contentBase;
+    std::optional<QString> delimiter;
+    std::optional<QString> xMailer;
+    std::optional<qint32> priority;
+    std::optional<qint32> encodeType;
+    bool html = false;
+    bool receipt = false;
+    bool eightBit = false;
+    bool print = false;
+};
+
+// Reads the command line: the options, or an exit (--help with status 0, a
+// usage error with status 2).
+std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& arguments);
+
+// Sets the component's properties from the options; list options take the
+// delimiter given with them. Returns why the body file could not be read,
+// if it could not.
+std::optional<QString> applyMailOptions(const MailOptions& options, mail::clsSendMail& mail);
+
+// --print: writes the bytes a send would write after the server's 354 reply,
+// through the final "." line, to `out`. ExitOk; ExitFailure with the reason
+// on `err` when the component refuses the message or `out` fails.
+int printMessage(mail::clsSendMail& mail, std::FILE* out, QTextStream& err);
+
+} // namespace app

@@ -1,0 +1,170 @@
+#include "mail/Encoders.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mail {
+
+namespace {
+
+const QString QPrefix = QStringLiteral("=?ISO-8859-1?Q?");
+const QString BPrefix = QStringLiteral("=?ISO-8859-1?B?");
+const QString WordEnd = QStringLiteral("?=");
+const QString WordBreak = QStringLiteral("\r\n\t");
+
+constexpr int QChunkLength = 54;
+constexpr int BPieceLength = 42;
+constexpr int Base64LineLength = 76;
+
+bool copiedInQ(uchar c)
+{
+    return (c >= 33 && c <= 60) || c == 62 || (c >= 64 && c <= 94) || (c >= 96 && c <= 126);
+}
+
+// A line break inside a header value would start a new header line, or end
+// the DATA stream; encoded words carry it harmlessly.
+bool needsEncoding(uchar c)
+{
+    return c > 126 || c == '\r' || c == '\n';
+}
+
+QString qForm(const QByteArray& bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString result;
+    QString chunk;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar c = uchar(bytes[i]);
+        if (copiedInQ(c)) {
+            chunk += QLatin1Char(char(c));
+        } else if (c == ' ') {
+            chunk += QLatin1Char('_');
+        } else {
+            chunk += QLatin1Char('=');
+            chunk += QLatin1Char(hex[c >> 4]);
+            chunk += QLatin1Char(hex[c & 15]);
+        }
+        if (chunk.size() >= QChunkLength) {
+            result += QPrefix + chunk + WordEnd;
+            if (i != bytes.size() - 1)
+                result += WordBreak;
+            chunk.clear();
+        }
+    }
+    return result + QPrefix + chunk + WordEnd;
+}
+
+QString bForm(const QString& text)
+{
+    QString result;
+    for (qsizetype at = 0; at < text.size(); at += BPieceLength) {
+        if (at > 0)
+            result += WordBreak;
+        result += BPrefix + EncodeBase64Text(text.mid(at, BPieceLength)).chopped(2) + WordEnd;
+    }
+    return result;
+}
+
+char uuChar(int value)
+{
+    return value == 0 ? '`' : char(value + 32);
+}
+
+} // namespace
+
+QString EncodeHeaderText(const QString& text, bool quote)
+{
+    const QByteArray bytes = text.toLatin1();
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); }))
+        return quote ? QLatin1Char('"') + text + QLatin1Char('"') : text;
+    const QString q = qForm(bytes);
+    const QString b = bForm(text);
+    return q.size() >= b.size() ? b : q;
+}
+
+QByteArray EncodeBase64Bytes(const QByteArray& bytes)
+{
+    // Qt encodes; the lines are laid out in place, from the last one back,
+    // so each line moves once and nothing is allocated a second time.
+    QByteArray out = bytes.toBase64();
+    const qsizetype length = out.size();
+    const qsizetype lines = (length + Base64LineLength - 1) / Base64LineLength;
+    out.resize(length + 2 * std::max<qsizetype>(lines, 1));
+    char* data = out.data();
+    for (qsizetype line = lines - 1; line >= 0; --line) {
+        const qsizetype from = line * Base64LineLength;
+        const qsizetype count = std::min<qsizetype>(Base64LineLength, length - from);
+        char* to = data + line * (Base64LineLength + 2);
+        std::memmove(to, data + from, size_t(count));
+        to[count] = '\r';
+        to[count + 1] = '\n';
+    }
+    if (lines == 0) {
+        data[0] = '\r';
+        data[1] = '\n';
+    }
+    return out;
+}
+
+QString EncodeBase64Text(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    return QString::fromLatin1(EncodeBase64Bytes(text.toLatin1()));
+}
+
+QByteArray UUEncodeLine(const QByteArray& bytes)
+{
+    const qsizetype n = bytes.size();
+    if (n > 63)
+        return {};
+    QByteArray line;
+    line.reserve(4 + n * 4 / 3 + 2);
+    line += uuChar(int(n));
+    for (qsizetype at = 0; at < n; at += 3) {
+        const qsizetype inGroup = std::min<qsizetype>(3, n - at);
+        const uchar b0 = uchar(bytes[at]);
+        const uchar b1 = inGroup > 1 ? uchar(bytes[at + 1]) : 0;
+        const uchar b2 = inGroup > 2 ? uchar(bytes[at + 2]) : 0;
+        const int values[4] = {b0 >> 2, ((b0 & 3) << 4) | (b1 >> 4), ((b1 & 15) << 2) | (b2 >> 6),
+                               b2 & 63};
+        for (qsizetype k = 0; k < inGroup + 1; ++k)
+            line += uuChar(values[k]);
+    }
+    if (n % 3 == 1)
+        line += "==";
+    else if (n % 3 == 2)
+        line += "=";
+    return line;
+}
+
+QString DecodeBase64String(const QString& str2Decode)
+{
+    static const QString alphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=");
+    QString result;
+    for (qsizetype at = 0; at < str2Decode.size(); at += 4) {
+        int values[4] = {0, 0, 0, 0};
+        int byteCount = 3;
+        for (int k = 0; k < 4; ++k) {
+            if (at + k >= str2Decode.size())
+                continue; // missing characters count as value 0
+            const qsizetype value = alphabet.indexOf(str2Decode[at + k]);
+            if (value < 0)
+                return result;
+            if (value == 64) {
+                byteCount = std::max(0, k - 1);
+                break;
+            }
+            values[k] = int(value);
+        }
+        const uchar bytes[3] = {uchar((values[0] << 2) | (values[1] >> 4)),
+                                uchar(((values[1] & 15) << 4) | (values[2] >> 2)),
+                                uchar(((values[2] & 3) << 6) | values[3])};
+        for (int k = 0; k < byteCount; ++k)
+            result += QChar(bytes[k]);
+    }
+    return result;
+}
+
+} // namespace mail

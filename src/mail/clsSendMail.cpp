@@ -1,0 +1,498 @@
+#include "mail/clsSendMail.h"
+
+#include "mail/Encoders.h"
+#include "mail/HostLookup.h"
+#include "mail/Validation.h"
+#include "platform/Convert.h"
+#include "platform/RunError.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace mail {
+
+namespace {
+
+const QString AppName = QStringLiteral("Briefbode");
+const QString Section = QStringLiteral("Settings");
+
+const QString SmtpHostError = QStringLiteral("Invalid or Missing SMTP Host Name");
+const QString Pop3HostError = QStringLiteral("Invalid or Missing POP3 Host Name");
+const QString PortError = QStringLiteral("Invalid Remote Port");
+const QString RecipientError = QStringLiteral("Missing or Invalid Recipient E-mail Address");
+const QString CcError = QStringLiteral("Invalid Cc: Recipient E-mail Address");
+const QString BccError = QStringLiteral("Invalid Bcc: Recipient E-mail Address");
+const QString SenderError = QStringLiteral("Missing or Invalid Sender E-mail Address");
+const QString NoRecipientError = QStringLiteral("No Recipient E-mail Address Specified");
+const QString TooManyError = QStringLiteral("Too many recipients");
+const QString HtmlError = QStringLiteral("Sending HTML requires MIME encoding");
+const QString AttachmentError = QStringLiteral("The file you tried to attach does not exist");
+
+const QString DefaultXMailer =
+    QStringLiteral("Brevaro Emailer version 1.0 (https://straatwijs.nl/briefbode/)");
+
+constexpr int MaxRecipients = 100;
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("-1") : QStringLiteral("0");
+}
+
+QStringList CleanList(QStringList list)
+{
+    for (QString& element : list)
+        element = element.remove(QStringLiteral("\r\n")).remove(QLatin1Char('\t')).trimmed();
+    return list;
+}
+
+bool containsText(const QStringList& list, const QString& text)
+{
+    return list.contains(text, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(parent), m_env(env)
+{
+    m_PersistentSettings = platform::booleanValue(
+        ReadSetting(QStringLiteral("PersistentSettings"), QStringLiteral("0")));
+    if (m_PersistentSettings) {
+        // Loaded as stored: nothing is checked or clamped on the way in.
+        m.from = ReadSetting(QStringLiteral("From"), {});
+        m.FromDisplayName = ReadSetting(QStringLiteral("FromDisplayName"), {});
+        m_POP3Host = ReadSetting(QStringLiteral("Pop3Host"), {});
+        m_SMTPHost = ReadSetting(QStringLiteral("RemoteHost"), {});
+        m_SMTPPort = ReadNumber(QStringLiteral("RemotePort"), 25);
+        m_SMTPHostValidation = ReadNumber(QStringLiteral("SMTPHostValidation"), 3);
+        m_EmailAddressValidation = ReadNumber(QStringLiteral("EmailValidation"), 1);
+        m_ConnectTimeout = ReadNumber(QStringLiteral("ConnectTimeout"), 30);
+        m_MessageTimeout = ReadNumber(QStringLiteral("MessageTimeout"), 60);
+        m_ConnectRetry = ReadNumber(QStringLiteral("ConnectRetry"), 4);
+        m.EncodeType = ReadNumber(QStringLiteral("EncodeType"), 0);
+        m_Username = ReadSetting(QStringLiteral("Username"), {});
+        m_UseAuthentication = platform::booleanValue(
+            ReadSetting(QStringLiteral("UseAuthentication"), platform::booleanText(false)));
+        m_UsePopAuthentication = platform::booleanValue(
+            ReadSetting(QStringLiteral("UsePopAuthentication"), platform::booleanText(false)));
+    }
+    // The offset in force now, daylight saving included.
+    m_TimeZoneOffset = timeZoneOffsetText(-m_env.day->Now().offsetFromUtc() / 60);
+    m.XMailer = DefaultXMailer;
+}
+
+clsSendMail::~clsSendMail() = default;
+
+// ---- error list
+
+void clsSendMail::AddError(const QString& text)
+{
+    if (!containsText(m_ErrorList, text))
+        m_ErrorList.append(text);
+}
+
+void clsSendMail::RemoveError(const QString& text)
+{
+    m_ErrorList.removeIf(
+        [&text](const QString& e) { return e.compare(text, Qt::CaseInsensitive) == 0; });
+}
+
+void clsSendMail::RaiseFailure()
+{
+    m_LastResult = m_ErrorList.join(QString());
+    emit SendFailed(m_LastResult);
+    m_AbortFlag = true;
+    m_ErrorList.clear();
+}
+
+// ---- settings store
+
+QString clsSendMail::ReadSetting(const QString& key, const QString& defaultValue) const
+{
+    QString value = defaultValue;
+    platform::skipOnError(
+        [&] { value = m_env.settings->GetSetting(AppName, Section, key, defaultValue); });
+    return value;
+}
+
+qint32 clsSendMail::ReadNumber(const QString& key, qint32 defaultValue) const
+{
+    bool ok = false;
+    const double value = platform::toNumber(ReadSetting(key, QString::number(defaultValue)), &ok);
+    // A text that is no 32-bit number gives the default rather than an error.
+    if (!ok || value < std::numeric_limits<qint32>::min() ||
+        value > std::numeric_limits<qint32>::max())
+        return defaultValue;
+    return qint32(std::nearbyint(value));
+}
+
+void clsSendMail::WriteSetting(const QString& key, const QString& value)
+{
+    if (m_PersistentSettings)
+        platform::skipOnError([&] { m_env.settings->SaveSetting(AppName, Section, key, value); });
+}
+
+// ---- lists and checks
+
+QStringList clsSendMail::split(const QString& text) const
+{
+    if (text.isEmpty())
+        return {};
+    if (m_Delimiter.isEmpty())
+        return {text};
+    return text.split(m_Delimiter);
+}
+
+void clsSendMail::ValidateAddressList(const QString& value, const QString& errorText)
+{
+    RemoveError(errorText);
+    if (m_EmailAddressValidation != 1)
+        return;
+    if (!allAddressesValid(split(value)))
+        AddError(errorText);
+}
+
+bool clsSendMail::hostAccepted(QString& value)
+{
+    value.remove(QChar(0));
+    if (value.isEmpty())
+        return true;
+    switch (m_SMTPHostValidation) {
+    case 1:
+        return IsValidHostName(value);
+    case 2: {
+        QString roundTrip;
+        QString size;
+        bool match = false;
+        return mail::Ping(value, roundTrip, size, match, *m_env.random);
+    }
+    case 3:
+        return !mail::GetIPAddress(value).isEmpty();
+    default:
+        return true;
+    }
+}
+
+// ---- setters
+
+void clsSendMail::setAttachment(const QString& NewValue)
+{
+    m.AttachmentPaths = split(NewValue);
+    m.AttachmentBytes = 0;
+    m.AttachmentNameChars = 0;
+    m.AttachmentNames.clear();
+    m.AttachmentEmbedded.clear();
+    RemoveError(AttachmentError);
+    const qsizetype count = m.AttachmentPaths.size();
+    if (count == 0)
+        return;
+    m.AttachmentNames.resize(count);
+    m.AttachmentEmbedded.fill(false, count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& path = m.AttachmentPaths[i];
+        const QFileInfo file(path);
+        if (!file.exists() || file.isDir()) {
+            AddError(AttachmentError);
+            return;
+        }
+        // Either separator: paths written on either platform name their file.
+        const qsizetype slash =
+            std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+        m.AttachmentNames[i] = path.mid(slash + 1);
+        m.AttachmentBytes += file.size();
+        m.AttachmentNameChars += m.AttachmentNames[i].size();
+    }
+}
+
+void clsSendMail::setBccRecipient(const QString& NewValue)
+{
+    m.BccRecipient = CleanList(split(NewValue));
+    ValidateAddressList(NewValue, BccError);
+}
+
+void clsSendMail::setCcDisplayName(const QString& NewValue)
+{
+    m.CcDisplayName = CleanList(split(NewValue));
+}
+
+void clsSendMail::setCcRecipient(const QString& NewValue)
+{
+    m.CcRecipient = CleanList(split(NewValue));
+    ValidateAddressList(NewValue, CcError);
+}
+
+void clsSendMail::setConnectRetry(qint32 NewValue)
+{
+    if (NewValue >= 1 && NewValue <= 20)
+        m_ConnectRetry = NewValue;
+    WriteSetting(QStringLiteral("ConnectRetry"), QString::number(NewValue));
+}
+
+void clsSendMail::setConnectTimeout(qint32 NewValue)
+{
+    if (NewValue >= 1 && NewValue <= 120)
+        m_ConnectTimeout = NewValue;
+    WriteSetting(QStringLiteral("ConnectTimeout"), QString::number(NewValue));
+}
+
+void clsSendMail::setContentBase(const QString& NewValue)
+{
+    if (NewValue.isEmpty()) {
+        m.ContentBase.clear();
+        return;
+    }
+    QString base = NewValue;
+    base.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!base.contains(QStringLiteral("http://"), Qt::CaseInsensitive))
+        base.prepend(QStringLiteral("http://"));
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    m.ContentBase = base;
+}
+
+void clsSendMail::setDelimiter(const QString& NewValue)
+{
+    m_Delimiter = NewValue.left(1);
+}
+
+void clsSendMail::setEmailAddressValidation(qint32 NewValue)
+{
+    m_EmailAddressValidation = NewValue;
+    WriteSetting(QStringLiteral("EmailValidation"), QString::number(NewValue));
+}
+
+void clsSendMail::setEncodeType(qint32 NewValue)
+{
+    m.EncodeType = NewValue;
+    WriteSetting(QStringLiteral("EncodeType"), QString::number(NewValue));
+}
+
+void clsSendMail::setFrom(const QString& NewValue)
+{
+    m.from = NewValue.trimmed();
+    ValidateAddressList(NewValue, SenderError);
+    WriteSetting(QStringLiteral("From"), NewValue);
+}
+
+void clsSendMail::setFromDisplayName(const QString& NewValue)
+{
+    m.FromDisplayName = NewValue.trimmed();
+    WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
+}
+
+void clsSendMail::setMessage(const QString& NewValue)
+{
+    m.Message = PrepareMessage(NewValue);
+    const QByteArray bytes = m.Message.toLatin1();
+    m.EightBitMessage =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) > 126; });
+}
+
+void clsSendMail::setMessageTimeout(qint32 NewValue)
+{
+    m_MessageTimeout = NewValue == std::numeric_limits<qint32>::min()
+                           ? std::numeric_limits<qint32>::max()
+                           : std::abs(NewValue);
+    WriteSetting(QStringLiteral("MessageTimeout"), QString::number(NewValue));
+}
+
+void clsSendMail::setPersistentSettings(bool NewValue)
+{
+    m_PersistentSettings = NewValue;
+    WriteSetting(QStringLiteral("PersistentSettings"), flag(NewValue));
+}
+
+void clsSendMail::setPriority(qint32 NewValue)
+{
+    m.Priority = NewValue;
+    if (NewValue == 1)
+        m.PriorityText = QStringLiteral("High");
+    else if (NewValue == 3)
+        m.PriorityText = QStringLiteral("Normal");
+    else if (NewValue == 5)
+        m.PriorityText = QStringLiteral("Low");
+}
+
+void clsSendMail::setRecipient(const QString& NewValue)
+{
+    m.Recipient = CleanList(split(NewValue));
+    ValidateAddressList(NewValue, RecipientError);
+}
+
+void clsSendMail::setRecipientDisplayName(const QString& NewValue)
+{
+    m.RecipientDisplayName = CleanList(split(NewValue));
+}
+
+void clsSendMail::setPOP3Host(QString& NewValue)
+{
+    if (!hostAccepted(NewValue)) {
+        AddError(Pop3HostError);
+        return;
+    }
+    m_POP3Host = QString(NewValue).remove(QChar(0));
+    WriteSetting(QStringLiteral("Pop3Host"), m_POP3Host);
+    RemoveError(Pop3HostError);
+}
+
+void clsSendMail::setPOP3Host(const QString& NewValue)
+{
+    QString value = NewValue;
+    setPOP3Host(value);
+}
+
+void clsSendMail::setSMTPHost(QString& NewValue)
+{
+    if (!hostAccepted(NewValue)) {
+        AddError(SmtpHostError);
+        return;
+    }
+    m_SMTPHost = QString(NewValue).remove(QChar(0));
+    WriteSetting(QStringLiteral("RemoteHost"), m_SMTPHost);
+    RemoveError(SmtpHostError);
+}
+
+void clsSendMail::setSMTPHost(const QString& NewValue)
+{
+    QString value = NewValue;
+    setSMTPHost(value);
+}
+
+void clsSendMail::setSMTPHostValidation(qint32 NewValue)
+{
+    m_SMTPHostValidation = NewValue;
+    WriteSetting(QStringLiteral("SMTPHostValidation"), QString::number(NewValue));
+    if (!m_SMTPHost.isEmpty()) {
+        QString host = m_SMTPHost;
+        setSMTPHost(host);
+    }
+}
+
+void clsSendMail::setSMTPPort(qint32 NewValue)
+{
+    if (NewValue < 1 || NewValue > 65535) {
+        AddError(PortError);
+        return;
+    }
+    m_SMTPPort = NewValue;
+    WriteSetting(QStringLiteral("RemotePort"), QString::number(NewValue));
+    RemoveError(PortError);
+}
+
+void clsSendMail::setUseAuthentication(bool NewValue)
+{
+    m_UseAuthentication = NewValue;
+    WriteSetting(QStringLiteral("UseAuthentication"), flag(NewValue));
+}
+
+void clsSendMail::setUsePopAuthentication(bool NewValue)
+{
+    m_UsePopAuthentication = NewValue;
+    WriteSetting(QStringLiteral("UsePopAuthentication"), flag(NewValue));
+}
+
+void clsSendMail::setUsername(const QString& NewValue)
+{
+    m_Username = NewValue;
+    WriteSetting(QStringLiteral("Username"), NewValue);
+}
+
+// ---- methods
+
+bool clsSendMail::Clear()
+{
+    m.AttachmentPaths.clear();
+    m.AttachmentNames.clear();
+    m.BccRecipient.clear();
+    m.CcRecipient.clear();
+    m.CcDisplayName.clear();
+    m.Recipient.clear();
+    m.RecipientDisplayName.clear();
+    m.from.clear();
+    m.FromDisplayName.clear();
+    m.Message.clear();
+    m.ReplyToAddress.clear();
+    m.Subject.clear();
+    m.AttachmentNameChars = 0;
+    m.AttachmentBytes = 0;
+    m.Priority = 3;
+    m_Delimiter = QStringLiteral(";");
+    return false;
+}
+
+QString clsSendMail::GetContentType(const QString& strFile, const QString& strDefault) const
+{
+    return mail::GetContentType(strFile, strDefault);
+}
+
+QString clsSendMail::GetIPAddress(QString& sHostName)
+{
+    return mail::GetIPAddress(sHostName);
+}
+
+QString clsSendMail::GetIPHost()
+{
+    return mail::GetIPHost();
+}
+
+bool clsSendMail::IsValidEmailAddress(const QString& AddressString) const
+{
+    return mail::IsValidEmailAddress(AddressString);
+}
+
+bool clsSendMail::Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& DataMatch)
+{
+    return mail::Ping(Address, RoundTripTime, DataSize, DataMatch, *m_env.random);
+}
+
+QString clsSendMail::DecodeBase64String(const QString& str2Decode) const
+{
+    return mail::DecodeBase64String(str2Decode);
+}
+
+// ---- composing
+
+bool clsSendMail::prepareSend(SendValues& values)
+{
+    m_SentOk = false;
+    m_LastResult.clear();
+    values.UseMultipart = m.EncodeType == 0 && AttachmentCount() >= 1;
+    if (m.from.isEmpty())
+        AddError(SenderError);
+    if (m.AsHTML && m.EncodeType == 1)
+        AddError(HtmlError);
+    const qsizetype recipients = m.Recipient.size() + m.CcRecipient.size() + m.BccRecipient.size();
+    if (recipients == 0)
+        AddError(NoRecipientError);
+    if (recipients > MaxRecipients)
+        AddError(TooManyError);
+    fitDisplayNames(m);
+    if (!m_ErrorList.isEmpty()) {
+        RaiseFailure();
+        return false;
+    }
+    if (AttachmentCount() != 0)
+        values.HasEmbedded = EmbedReferencedFiles(m);
+    m_AbortFlag = false;
+    values.now = m_env.day->Now();
+    if (m.EncodeType == 0)
+        values.Boundary = makeBoundary(values.now);
+    values.TimeZoneOffset = m_TimeZoneOffset;
+    return true;
+}
+
+bool clsSendMail::writeMessage(MessageWriter& out)
+{
+    SendValues values;
+    if (!prepareSend(values))
+        return false;
+    const StreamResult result = writeMessageStream(m, values, out);
+    if (!result.complete && !result.error.isEmpty()) {
+        AddError(result.error);
+        RaiseFailure();
+    }
+    return result.complete;
+}
+
+} // namespace mail

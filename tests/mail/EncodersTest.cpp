@@ -1,0 +1,96 @@
+#include "mail/Encoders.h"
+
+#include <QList>
+
+#include <gtest/gtest.h>
+
+using namespace mail;
+
+namespace {
+const QString e = QStringLiteral("\u00e9");
+}
+
+TEST(EncodeHeaderText, PlainTextStaysAndTheShorterEncodingWins)
+{
+    EXPECT_EQ(EncodeHeaderText("Vergadering morgen", false), "Vergadering morgen");
+    EXPECT_EQ(EncodeHeaderText("Jan de Vries", true), "\"Jan de Vries\"");
+    // One accented letter among plain words: Q; only accented letters: B.
+    EXPECT_EQ(EncodeHeaderText("Caf" + e + " de Paris", true), "=?ISO-8859-1?Q?Caf=E9_de_Paris?=");
+    EXPECT_EQ(EncodeHeaderText(e.repeated(6), false), "=?ISO-8859-1?B?6enp6enp?=");
+    // Characters of the Q form's own syntax are escaped; DEL counts as 8-bit.
+    EXPECT_EQ(EncodeHeaderText("Vraag over de prijs: a=b? x_y\x7f", false),
+              "=?ISO-8859-1?Q?Vraag_over_de_prijs:_a=3Db=3F_x=5Fy=7F?=");
+}
+
+TEST(EncodeHeaderText, LongTextsAreCutIntoWordsOnFoldedLines)
+{
+    // B pieces of 42 characters.
+    EXPECT_EQ(EncodeHeaderText(e.repeated(50), false), "=?ISO-8859-1?B?" +
+                                                           QString("6enp").repeated(14) +
+                                                           "?=\r\n\t=?ISO-8859-1?B?6enp6enp6ek=?=");
+    // A Q chunk ends when it reaches 54 characters...
+    EXPECT_EQ(EncodeHeaderText(e + QString("a").repeated(60), false),
+              "=?ISO-8859-1?Q?=E9" + QString("a").repeated(51) + "?=\r\n\t=?ISO-8859-1?Q?" +
+                  QString("a").repeated(9) + "?=");
+    // ...and when that is the last character, an empty word follows.
+    EXPECT_EQ(EncodeHeaderText(e + QString("a").repeated(51), false),
+              "=?ISO-8859-1?Q?=E9" + QString("a").repeated(51) +
+                  "?==?ISO-8859-1?Q?"
+                  "?=");
+}
+
+TEST(EncodeHeaderText, LineBreaksAreEncodedNotPassedOn)
+{
+    EXPECT_EQ(EncodeHeaderText("Hi\r\n.\r\nRSET", false), "=?ISO-8859-1?B?SGkNCi4NClJTRVQ=?=");
+    EXPECT_EQ(EncodeHeaderText("Vergadering\nBcc: x", false),
+              "=?ISO-8859-1?Q?Vergadering=0ABcc:_x?=");
+    EXPECT_FALSE(EncodeHeaderText("Jan\nBcc: x@y.nl", true).contains('\n'));
+}
+
+TEST(EncodeBase64Bytes, LinesOf76CharactersEachEndingInCrLf)
+{
+    EXPECT_EQ(EncodeBase64Bytes({}), "\r\n");
+    EXPECT_EQ(EncodeBase64Bytes("hallo\n"), "aGFsbG8K\r\n");
+    const QByteArray line(57, 'x');
+    EXPECT_EQ(EncodeBase64Bytes(line), line.toBase64() + "\r\n");
+    EXPECT_EQ(EncodeBase64Bytes(line + "!"), line.toBase64() + "\r\nIQ==\r\n");
+
+    QByteArray bytes;
+    for (int i = 0; i < 11400 + 100; ++i)
+        bytes += char(i * 7919 % 256);
+    const QByteArray chunk = bytes.left(11400);
+    const QByteArray encoded = EncodeBase64Bytes(chunk);
+    EXPECT_EQ(encoded.count("\r\n"), 200);
+    EXPECT_EQ(encoded.size(), 200 * 78);
+    // Chunks of 11400 bytes join into one run of whole lines.
+    const QByteArray joined = encoded + EncodeBase64Bytes(bytes.mid(11400));
+    EXPECT_EQ(QByteArray(joined).replace("\r\n", ""), bytes.toBase64());
+    for (const QByteArray& l : joined.split('\n'))
+        EXPECT_LE(l.size(), 77);
+}
+
+TEST(EncodeBase64Text, TextThroughLatin1)
+{
+    EXPECT_EQ(EncodeBase64Text(""), "");
+    EXPECT_EQ(EncodeBase64Text("Caf" + e), "Q2Fm6Q==\r\n");
+}
+
+TEST(UUEncodeLine, LengthCharacterGroupsAndShortLastGroup)
+{
+    EXPECT_EQ(UUEncodeLine("A"), "!00==");
+    EXPECT_EQ(UUEncodeLine("AB"), "\"04(=");
+    EXPECT_EQ(UUEncodeLine(QByteArray(3, '\0')), "#````");
+    EXPECT_EQ(UUEncodeLine({}), "`");
+    EXPECT_EQ(UUEncodeLine(QByteArray(64, 'x')), "");
+}
+
+TEST(DecodeBase64String, BlocksPaddingAndStops)
+{
+    EXPECT_EQ(DecodeBase64String("VXNlcm5hbWU6"), "Username:");
+    EXPECT_EQ(DecodeBase64String("UGFzc3dvcmQ6"), "Password:");
+    EXPECT_EQ(DecodeBase64String("QQ==QUI="), "AAB");
+    EXPECT_EQ(DecodeBase64String("6Q=="), e);
+    EXPECT_EQ(DecodeBase64String("QUJD QUJD"), "ABC"); // a blank ends it
+    EXPECT_EQ(DecodeBase64String("qq=="), QString(QChar(0xAA)));
+    EXPECT_EQ(DecodeBase64String("QQ"), QString("A") + QChar(0) + QChar(0));
+}

@@ -1,0 +1,98 @@
+#include "mail/Validation.h"
+#include "mail/HostLookup.h"
+#include "platform/Random.h"
+#include "support/MailDoubles.h"
+
+#include <gtest/gtest.h>
+
+using namespace mail;
+using testing_support::icmpAllowed;
+
+TEST(Validation, DomainListIsTheFixedText)
+{
+    EXPECT_EQ(DomainList.size(), 762);
+    EXPECT_EQ(DomainList.split(' ').size(), 252);
+    EXPECT_TRUE(DomainList.startsWith("COM ORG NET EDU GOV MIL INT AF "));
+    EXPECT_TRUE(DomainList.endsWith(" ZR ZM ZW UK"));
+}
+
+TEST(Validation, AddressesAreJudgedByTheirDomain)
+{
+    EXPECT_TRUE(IsValidEmailAddress("@voorbeeld.nl"));
+    EXPECT_TRUE(IsValidEmailAddress("jan@mail.VOORBEELD.NL "));
+    EXPECT_FALSE(IsValidEmailAddress("jan@@voorbeeld.nl"));
+    EXPECT_FALSE(IsValidEmailAddress("voorbeeld.nl"));
+    EXPECT_FALSE(IsValidEmailAddress("jan@voorbeeld.info"));
+    EXPECT_FALSE(IsValidEmailAddress("jan@localhost"));
+    EXPECT_TRUE(IsValidEmailAddress("jan@239.255.255.255"));
+    EXPECT_FALSE(IsValidEmailAddress("jan@240.1.1.1"));
+    EXPECT_FALSE(IsValidEmailAddress("jan@1.2.3.256"));
+    EXPECT_TRUE(allAddressesValid({}));
+    EXPECT_FALSE(allAddressesValid({"a@b.nl", "c", "d@e.nl"}));
+}
+
+TEST(Validation, HostNamesUseASubstringOfTheList)
+{
+    EXPECT_TRUE(IsValidHostName("smtp.voorbeeld.nl"));
+    EXPECT_TRUE(IsValidHostName("host.b"));   // a fragment of the list
+    EXPECT_TRUE(IsValidHostName("host."));    // an empty last label
+    EXPECT_TRUE(IsValidHostName("host.m o")); // "M O" spans two entries
+    EXPECT_FALSE(IsValidHostName("host.info"));
+    EXPECT_FALSE(IsValidHostName("nl"));
+}
+
+TEST(Validation, IpAddressRules)
+{
+    EXPECT_TRUE(IsIPAddress("10.0.0.1"));
+    EXPECT_TRUE(IsIPAddress("-1.2.3.4")); // no lower bound
+    EXPECT_TRUE(IsIPAddress(" 1.2.3.4"));
+    EXPECT_FALSE(IsIPAddress("1.2.3"));
+    EXPECT_FALSE(IsIPAddress("1.2.3.4.5"));
+    EXPECT_FALSE(IsIPAddress("a.2.3.4"));
+    EXPECT_FALSE(IsIPAddress("1..3.4"));
+    EXPECT_EQ(IpTextToLong("1.2.3.4"), 0x04030201);
+    EXPECT_EQ(IpTextToLong("192.168.0.1"), 0x0100A8C0);
+    EXPECT_EQ(IpTextToLong("1.2.3.4.5"), 0);
+    EXPECT_EQ(IpTextToLong("-1.2.3.4"), 0);
+}
+
+TEST(HostLookup, ResolvesAndHandsBackTheNameWithANul)
+{
+    QString name = "  localhost ";
+    EXPECT_EQ(GetIPAddress(name), "127.0.0.1");
+    EXPECT_EQ(name, QString("localhost") + QChar(0));
+    // Again with that variable: the name ends at its first NUL.
+    EXPECT_EQ(GetIPAddress(name), "127.0.0.1");
+
+    name.clear();
+    EXPECT_FALSE(GetIPAddress(name).isEmpty());
+    EXPECT_EQ(name, GetIPHost() + QChar(0));
+
+    name = "nosuch.invalid";
+    EXPECT_EQ(GetIPAddress(name), "");
+}
+
+TEST(HostLookup, PingAnswersOnlyForTheHostItself)
+{
+    platform::SequenceRandom random;
+    QString address = "nosuch.invalid";
+    QString roundTrip = "-";
+    QString size = "-";
+    bool match = false;
+    EXPECT_FALSE(Ping(address, roundTrip, size, match, random));
+    EXPECT_EQ(roundTrip, "-");
+    EXPECT_EQ(size, "-");
+
+    if (!icmpAllowed())
+        GTEST_SKIP() << "no ICMP socket may be opened here";
+    address = "127.0.0.1";
+    EXPECT_TRUE(Ping(address, roundTrip, size, match, random));
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_EQ(size, "32 bytes");
+    EXPECT_TRUE(match);
+    EXPECT_LE(roundTrip.toInt(), 255);
+
+    address = "localhost";
+    EXPECT_TRUE(Ping(address, roundTrip, size, match, random));
+    EXPECT_EQ(address, "127.0.0.1");
+}
