@@ -2,6 +2,7 @@
 
 #include "platform/RunError.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
@@ -34,9 +35,10 @@ void stopOnSignals(StopRequest& stop, std::function<void(int)> raised)
     if (::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         throw RunError::fromErrno(errno, QStringLiteral("stopOnSignals"));
     g_stop = &stop;
-    // The notifier lives as long as the program: the signals may come at
-    // any time until the end.
-    auto* notifier = new QSocketNotifier(g_wake[0], QSocketNotifier::Read);
+    // The notifier lives as long as the application object: the signals may
+    // come at any time until the end.
+    auto* notifier =
+        new QSocketNotifier(g_wake[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [raised = std::move(raised)] {
         char byte = 0;
         while (::read(g_wake[0], &byte, 1) == 1)
