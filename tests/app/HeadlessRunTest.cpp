@@ -128,6 +128,14 @@ struct Program
     {
         return serveUntil([this] { return process.state() == QProcess::NotRunning; }, limitMs);
     }
+    // Runs the program to its end: exit status, stdout and stderr.
+    std::tuple<int, QString, QString> run(const QStringList& arguments)
+    {
+        start(arguments);
+        const bool ended = finished(60000);
+        return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
 
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -206,23 +214,6 @@ TEST(HeadlessRun, LostDatabaseEndsTheProgramWithStatusOne)
 }
 
 namespace {
-// Runs the real program to its end (serving the site meanwhile): exit
-// status, stdout and stderr.
-std::tuple<int, QString, QString> runProgram(const QStringList& arguments,
-                                             const QProcessEnvironment& env)
-{
-    QProcess program;
-    program.setProcessEnvironment(env);
-    QEventLoop loop;
-    QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    program.start(STRAATWIJS_PROGRAM, arguments);
-    loop.exec();
-    return {program.state() == QProcess::NotRunning ? program.exitCode() : -1,
-            QString::fromUtf8(program.readAllStandardOutput()),
-            QString::fromUtf8(program.readAllStandardError())};
-}
-
 QStringList lines(QString text)
 {
     return text.remove('\r').split('\n');
@@ -236,20 +227,15 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
 {
     TestDatabase t(Backend::SQLite);
     t.addRequest("1010", "S");
-    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
-    ASSERT_TRUE(site.listen());
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    const QString logFile = dir.filePath("logs/straatwijs.log");
+    Program p;
+    const QString logFile = p.home.filePath("logs/straatwijs.log");
     const QStringList harvest{
-        "--headless", "--small",      "1",         "--db-sqlite", t.values().SqlitePath,
-        "--url",      site.baseUrl(), "--log-file"};
-
-    const auto [status, out, err] = runProgram(harvest + QStringList{logFile}, env);
+        "--headless", "--small",        "1",         "--db-sqlite", t.values().SqlitePath,
+        "--url",      p.site.baseUrl(), "--log-file"};
+    const auto [status, out, err] = p.run(harvest + QStringList{logFile});
     ASSERT_EQ(status, 0) << err.toStdString();
     EXPECT_EQ(t.statuses("1010"), QStringList{"Y"});
-    const auto [status2, out2, err2] = runProgram({"--headless", "--log-file", logFile}, env);
+    const auto [status2, out2, err2] = p.run({"--headless", "--log-file", logFile});
     ASSERT_EQ(status2, 0) << err2.toStdString();
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -257,7 +243,7 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
     EXPECT_TRUE(out.contains("DoSmall ended."));
 
     t.addRequest("1011", "S");
-    const auto [status3, out3, err3] = runProgram(harvest + QStringList{logFile + "/x.log"}, env);
+    const auto [status3, out3, err3] = p.run(harvest + QStringList{logFile + "/x.log"});
     EXPECT_EQ(status3, 2);
     EXPECT_TRUE(err3.contains("--log-file: cannot open")) << err3.toStdString();
     EXPECT_TRUE(out3.isEmpty());
@@ -267,14 +253,12 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
 // The window opens the log file before its load reports anything.
 TEST(HeadlessRun, TheWindowWritesTheLogFileToo)
 {
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("STRAATWIJS_EXIT_AFTER_PAINT", "1");
-    const auto [status, out, err] = runProgram({"--log-file", dir.filePath("w.log")}, env);
+    Program p;
+    p.env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.env.insert("STRAATWIJS_EXIT_AFTER_PAINT", "1");
+    const auto [status, out, err] = p.run({"--log-file", p.home.filePath("w.log")});
     ASSERT_EQ(status, 0) << err.toStdString();
-    QFile file(dir.filePath("w.log"));
+    QFile file(p.home.filePath("w.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("IP-address = "));
 }

@@ -108,13 +108,6 @@ TEST_F(PageWalkTest, RecordsKeepTheRequestTextWhileTheAddressTrimsIt)
     EXPECT_TRUE(streets(town).contains("'t Zand"));
     EXPECT_EQ(town.records.first()->Woonplaats, "'s-Hertogenbosch");
     EXPECT_EQ(progress.mid(1), (QStringList{"1/2", "2/2"}));
-
-    site.options().charset = QStringLiteral("iso-8859-1");
-    site.options().charsetInHeader = false;
-    const WalkResult accented = walk.GetPostcodes(Url, QStringLiteral("Curaçaostraat"), "S");
-    EXPECT_EQ(streets(accented).count(QStringLiteral("Curaçaostraat")), 36);
-    EXPECT_TRUE(urls().last().endsWith(QStringLiteral("address=Curaçaostraat&TreeID=1")));
-    EXPECT_TRUE(site.requests().last().target.contains("address=Cura%C3%A7aostraat&"));
 }
 
 TEST_F(PageWalkTest, BigSearchAppendsEachLetterAndPacesTheSite)

@@ -7,8 +7,6 @@
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
-#include <QTcpServer>
-#include <csignal>
 #include <gtest/gtest.h>
 
 using lookup::MainWindowValues;
@@ -73,9 +71,9 @@ protected:
         ASSERT_TRUE(site.listen());
         load(site.baseUrl());
     }
-    void load(const QString& url, std::optional<lookup::ConnectionValues> values = {})
+    void load(const QString& url)
     {
-        engine.load(MainWindowValues{values.value_or(t->values()), url, "192.0.2.7"});
+        engine.load(MainWindowValues{t->values(), url, "192.0.2.7"});
         ASSERT_TRUE(engine.database().isOpen());
     }
     // A statement that makes the n-th row insert fail, as a full disk would.
@@ -165,27 +163,7 @@ TEST_P(DoQuery, PageThatFailsToLoadStoresNothingAndGivesTheRequestBack)
     EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
     EXPECT_TRUE(engine.ValidURL);
-
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QString away = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
-    closed.close();
-    load(away);
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Unreachable);
-    EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
-    EXPECT_TRUE(sink.lines.contains("1011 (S): 0 rijen opgeslagen, status N"));
-}
-
-TEST_P(DoQuery, StopDuringTheWalkGivesTheRequestBack)
-{
-    t->addRequest("1012", "S");
-    te.wait.during = [this](qint32 ms) {
-        if (ms > lookup::PagePollMs)
-            te.stop.request(SIGTERM);
-    };
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Interrupted);
-    EXPECT_TRUE(t->harvested().isEmpty());
-    EXPECT_EQ(t->statuses("1012"), QStringList{"N"});
+    EXPECT_EQ(sink.lines.last(), "1011 (S): 0 rijen opgeslagen, status N");
 }
 
 TEST_P(DoQuery, FailureWhileStoringLeavesNoRowsAndTheRequestInProgress)

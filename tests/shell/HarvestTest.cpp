@@ -78,8 +78,8 @@ TEST(Harvest, NoNumberMeansNoRequests)
     EXPECT_EQ(f.pauses().size(), 2);
 }
 
-// A block ends the batch after the request's pause; a site that cannot be
-// reached and a stop end it at once. Nothing of those requests is kept.
+// A block ends the batch after the request's pause, a stop at once. Nothing
+// of those requests is kept.
 TEST(Harvest, BatchEndsAfterABlockPauseAndAtOnceOtherwise)
 {
     {
@@ -92,17 +92,6 @@ TEST(Harvest, BatchEndsAfterABlockPauseAndAtOnceOtherwise)
         EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
                   QStringList({"1010|Y", "9999|N", "1011|N"}));
         EXPECT_EQ(f.pauses().size(), 2);
-    }
-    {
-        Fixture f;
-        f.site.options().failAfterRequests = 1;
-        f.t.addRequest("1010", "S");
-        f.t.addRequest("1011", "S");
-        f.harvest.DoSmall(3, QStringLiteral("S"));
-        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Unreachable);
-        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
-                  QStringList({"1010|Y", "1011|N"}));
-        EXPECT_EQ(f.pauses().size(), 1); // after the first request only
     }
     {
         Fixture f;
@@ -174,16 +163,4 @@ TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
     EXPECT_EQ(f.t.statuses("1010"), QStringList{"Y"});
     EXPECT_EQ(f.pauses().size(), 21 + 1);
     EXPECT_EQ(f.pauses().last(), 3000);
-}
-
-TEST(Harvest, TimerRunsTheAutostartBatchOnlyWhenChecked)
-{
-    Fixture f;
-    f.t.addRequest("1010", "S");
-    EXPECT_EQ(f.harvest.Timer1_Timer(false), std::nullopt);
-    EXPECT_EQ(f.t.countStatus("N"), 1);
-    EXPECT_EQ(f.harvest.Timer1_Timer(true), 0);
-    EXPECT_EQ(f.t.countStatus("Y"), 1);
-    EXPECT_EQ(f.pauses().size(), 33);
-    EXPECT_EQ(f.pauses().last(), 10000);
 }

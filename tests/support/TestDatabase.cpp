@@ -207,23 +207,6 @@ int TestDatabase::countStatus(const QString& Status)
         .toInt();
 }
 
-QList<QVariantMap> TestDatabase::rows(const QString& table)
-{
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    const QString order = m_backend == Backend::SQLite ? QStringLiteral(" ORDER BY rowid") : "";
-    if (!q.exec(QStringLiteral("SELECT * FROM %1").arg(table) + order))
-        fail(table, q.lastError());
-    QList<QVariantMap> result;
-    while (q.next()) {
-        QVariantMap row;
-        const QSqlRecord r = q.record();
-        for (int i = 0; i < r.count(); ++i)
-            row.insert(r.fieldName(i), r.value(i));
-        result << row;
-    }
-    return result;
-}
-
 QStringList TestDatabase::lines(const QString& sql, const QVariantList& values)
 {
     QStringList out;

@@ -5,7 +5,6 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
-#include <QVariantMap>
 #include <optional>
 #include <ostream>
 
@@ -63,8 +62,6 @@ public:
     QStringList statuses(const QString& Query);
     // Number of requests in a status.
     int countStatus(const QString& Status);
-    // Every row of a table as column -> value, in insertion order.
-    QList<QVariantMap> rows(const QString& table);
     // The rows a query gives, each as its values joined by "|", NULL as
     // "\N": for comparing with literal rows.
     QStringList lines(const QString& sql, const QVariantList& values = {});
