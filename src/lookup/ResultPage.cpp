@@ -31,24 +31,24 @@ void readPostcodes(const platform::HtmlElement& body, const QString& Querynaam,
 {
     static const QString Table = QStringLiteral("TABLE");
     static const QString Row = QStringLiteral("TR");
-    for (const platform::HtmlElement* E : body.All()) {
-        if (E->nodename() != Table)
+    for (const platform::HtmlElement& E : body.All()) {
+        if (E.nodename() != Table)
             continue;
-        for (const platform::HtmlElement* R : E->All()) {
-            if (R->nodename() != Row || R->InnerHTML().contains(QLatin1String("<TH>")))
+        for (const platform::HtmlElement& R : E.All()) {
+            if (R.nodename() != Row || R.InnerHTMLHoldsTH())
                 continue;
-            const auto cells = R->All();
+            const auto cells = R.All();
             if (cells.size() < 4) {
-                sink.AddMelding(RowSkipped + R->Innertext().simplified());
+                sink.AddMelding(RowSkipped + R.Innertext().simplified());
                 continue;
             }
             auto record = std::make_shared<clsPostcode>();
             record->Query = Trim(Querynaam);
             record->Typenaam = Typenaam;
-            record->Postcode = Trim(cells[0]->Innertext());
-            record->Straat = Trim(cells[1]->Innertext());
-            record->Woonplaats = Trim(cells[3]->Innertext());
-            record->SplitNr(cells[2]->Innertext());
+            record->Postcode = Trim(cells[0].Innertext());
+            record->Straat = Trim(cells[1].Innertext());
+            record->Woonplaats = Trim(cells[3].Innertext());
+            record->SplitNr(cells[2].Innertext());
             record->Resultaten = Resultaten;
             collection.append(std::move(record));
         }

@@ -2,25 +2,33 @@
 
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace platform;
 
 namespace {
 
-QStringList names(std::span<const HtmlElement* const> elements)
+QStringList names(std::span<const HtmlElement> elements)
 {
     QStringList out;
-    for (const HtmlElement* e : elements)
-        out << e->nodename();
+    for (const HtmlElement& e : elements)
+        out << e.nodename();
     return out;
 }
 
 const HtmlElement* first(const HtmlElement& root, const QString& name, int skip = 0)
 {
-    for (const HtmlElement* e : root.All())
-        if (e->nodename() == name && skip-- == 0)
-            return e;
+    for (const HtmlElement& e : root.All())
+        if (e.nodename() == name && skip-- == 0)
+            return &e;
     return nullptr;
+}
+
+long peakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -38,8 +46,9 @@ TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
               "<TBODY><TR><TH>Postcode</TH><TH class=\"k\">Plaats</TH></TR>"
               "<TR><TD>1011&nbsp;AB</TD><TD title=\"a &quot;b&quot;\">A&amp;B &lt;x&gt;</TD>"
               "</TR></TBODY>");
-    EXPECT_TRUE(first(*table, "TR")->InnerHTML().contains("<TH>"));
-    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTML().contains("<TH>"));
+    EXPECT_TRUE(first(*table, "TR")->InnerHTMLHoldsTH());
+    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTMLHoldsTH());
+    EXPECT_FALSE(table->holdsTable());
     // Raw text stays raw; comments and void elements keep their form.
     const auto other = HtmlDocument::parse(
         QStringLiteral("<div><script>if (a < b) x = '&amp;';</script><!-- c --><br><img src=x>"
@@ -61,6 +70,9 @@ TEST(HtmlDocument, AllOfATableIncludesNestedTablesInDocumentOrder)
               (QStringList{"TBODY", "TR", "TD", "TABLE", "TBODY", "TR", "TD", "TR", "TD"}));
     EXPECT_EQ(names(inner->All()), (QStringList{"TBODY", "TR", "TD"}));
     EXPECT_EQ(inner->parentElement()->nodename(), "TD");
+    EXPECT_TRUE(outer->holdsTable());
+    EXPECT_TRUE(first(*outer, "TR")->holdsTable());
+    EXPECT_FALSE(first(*outer, "TR", 2)->holdsTable());
     EXPECT_EQ(names(doc->Body()->All()).count("TABLE"), 2);
     EXPECT_EQ(names(doc->Body()->All()).last(), "P");
 }
@@ -120,4 +132,34 @@ TEST(HtmlDocument, CharsetComesFromHeaderBomOrMetaElseWindows1252)
         "<p>café</p>");
     const auto doc = HtmlDocument::fromBytes("<meta charset=iso-8859-1><td>Iren\xe9straat");
     EXPECT_EQ(doc->Body()->Innertext(), "Irenéstraat");
+}
+
+TEST(HtmlDocument, HostilePagesNeitherOverflowTheStackNorExhaustMemory)
+{
+    // Far deeper than any recursion over the tree would survive.
+    const int depth = 100000;
+    auto doc = HtmlDocument::fromBytes(QByteArray("<span>").repeated(depth) + "x" +
+                                       QByteArray("</span>").repeated(depth));
+    ASSERT_NE(doc->Body(), nullptr);
+    EXPECT_EQ(doc->Body()->All().size(), std::size_t(depth));
+    EXPECT_EQ(doc->Body()->All().back().parentElement(), &doc->Body()->All().end()[-2]);
+    EXPECT_EQ(doc->Body()->Innertext(), "x");
+    EXPECT_EQ(doc->Body()->InnerHTML().size(), 13 * depth + 1);
+    doc.reset();
+
+    // Unclosed elements and NUL bytes are parse errors by the thousand; they
+    // used to take 2 GB for 80 KB and 190 bytes per byte.
+    const long before = peakKilobytes();
+    doc = HtmlDocument::fromBytes(QByteArray("<div>").repeated(16000));
+    EXPECT_EQ(doc->Body()->All().size(), 16000u);
+    doc = HtmlDocument::fromBytes(QByteArray(8 << 20, '\0'), "text/html; charset=utf-8");
+    EXPECT_TRUE(doc->Body()->All().empty());
+    EXPECT_LT(peakKilobytes() - before, 128 * 1024);
+
+    // Reopening a formatting element copies its attributes: 120 KB would ask
+    // for 200 MB. A page whose tree outgrows its budget gives an empty document.
+    doc = HtmlDocument::fromBytes("<p><b title=\"" + QByteArray(100000, 'x') + "\"></p>" +
+                                  QByteArray("<p>x</p>").repeated(2000));
+    EXPECT_EQ(doc->documentElement(), nullptr);
+    EXPECT_EQ(doc->Body(), nullptr);
 }
