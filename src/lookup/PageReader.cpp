@@ -134,7 +134,7 @@ void PageReader::ExtractPostcode(const QString& Querynaam, const QString& Typena
                                  const QVariant& Resultaten)
 {
     const auto doc = page();
-    readPostcodes(*doc->Body(), Querynaam, Typenaam, Resultaten, m_collection, m_sink);
+    readPostcodes(*doc->Body(), Trim(Querynaam), Typenaam, Resultaten, m_collection, m_sink);
 }
 
 } // namespace lookup
