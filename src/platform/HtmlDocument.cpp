@@ -328,10 +328,16 @@ struct HtmlBuilder
         }
         if (g.tag == GUMBO_TAG_TH && g.attributes.length == 0)
             e.m_flags |= HtmlElement::SelfTH;
-        // An unknown tag's name may hold a "<" ("<x<th>"): its end tag then
-        // reads "</X<TH>".
-        if (g.tag == GUMBO_TAG_UNKNOWN && e.m_name->endsWith(QLatin1String("<TH")))
-            e.m_flags |= HtmlElement::SelfTH;
+        if (g.tag == GUMBO_TAG_UNKNOWN) {
+            // gumbo takes an unknown tag's name from its markup, which can
+            // read "TABLE" or "TH" after all, or hold a "<" ("<x<th>": its
+            // end tag reads "</X<TH>").
+            if (*e.m_name == QLatin1String("TABLE"))
+                e.m_flags |= TableTag;
+            if ((*e.m_name == QLatin1String("TH") && g.attributes.length == 0) ||
+                e.m_name->endsWith(QLatin1String("<TH")))
+                e.m_flags |= HtmlElement::SelfTH;
+        }
         return index;
     }
 
