@@ -75,7 +75,10 @@ int runExtract(const QStringList& files, const QString& query, const QString& ty
         out << "# " << name << '\t';
         if (!doc->Body()) {
             out << "\\N" << Qt::endl;
-            err << name << ": the page has no body" << Qt::endl;
+            err << name
+                << (doc->refused() ? ": the page nests too deep or grows too large to read"
+                                   : ": the page has no body")
+                << Qt::endl;
             continue;
         }
         const QVariant count = lookup::readMaxPages(*doc->Body());

@@ -1,5 +1,7 @@
 #include "platform/HtmlDocument.h"
 
+#include "platform/internal/HtmlNesting.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -681,6 +683,10 @@ std::shared_ptr<const HtmlDocument> HtmlDocument::parseUtf8(const char* data, st
     // gumbo counts positions in 32 bits, and so do we.
     size = std::min<std::size_t>(size, UINT32_MAX);
     auto doc = std::make_shared<HtmlDocument>();
+    if (internal::nestsDeeperThan(std::string_view(data, size), internal::MaxNesting)) {
+        doc->m_refused = true;
+        return doc;
+    }
     GumboArena arena(64 * 1024 * 1024 + 128 * size);
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &GumboArena::allocate;
@@ -689,6 +695,7 @@ std::shared_ptr<const HtmlDocument> HtmlDocument::parseUtf8(const char* data, st
     // Recording parse errors copies the open-element stack for each one.
     options.max_errors = 0;
     const GumboOutput* output = runGumbo(&options, data, size, &arena);
+    doc->m_refused = !output;
     if (output && output->root && output->root->type == GUMBO_NODE_ELEMENT) {
         doc->m_elements.reserve(size / 64 + 16);
         doc->m_texts.reserve(size / 64 + 16);

@@ -61,8 +61,13 @@ private:
 };
 
 // A page parsed by HTML5 rules (implied elements, broken markup, entities).
-// Parsing takes time and memory linear in the size of the page for any
-// nesting depth; a page over 4 GiB is read up to that size.
+// Memory stays linear in the size of the page, and so does time for pages
+// of ordinary depth. A page that would take more is not parsed: it gives a
+// document without elements (so without body). That is a page whose tree
+// outgrows 64 MiB plus 128 bytes per byte of markup (reopened formatting
+// elements copy their attributes each time), or that nests elements more
+// than 2048 deep (the parser's time grows with size times depth). A page
+// over 4 GiB is read up to that size.
 class HtmlDocument
 {
 public:
@@ -72,8 +77,11 @@ public:
     static std::shared_ptr<const HtmlDocument> fromBytes(const QByteArray& bytes,
                                                          const QByteArray& contentType = {});
 
-    // The BODY element; null for a page without one (a frameset).
+    // The BODY element; null for a page without one (a frameset, or a page
+    // that was not parsed).
     const HtmlElement* Body() const { return m_body; }
+    // Whether the page was too large or too deep to parse (see above).
+    bool refused() const { return m_refused; }
     const HtmlElement* documentElement() const
     {
         return m_elements.empty() ? nullptr : m_elements.data();
@@ -108,6 +116,7 @@ private:
     std::string m_chars;              // all text and attribute bytes
     std::deque<QString> m_otherNames; // names of unknown tags
     const HtmlElement* m_body = nullptr;
+    bool m_refused = false;
 };
 
 // The text of a page's bytes: the charset of the Content-Type header, else a
