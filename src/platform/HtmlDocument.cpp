@@ -756,6 +756,21 @@ std::string windows1252ToUtf8(QByteArrayView bytes)
     return out;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    std::uint64_t high = 0;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; p < end; ++p)
+        high |= static_cast<unsigned char>(*p);
+    return (high & 0x8080808080808080ull) == 0;
+}
+
 // Whether the bytes are UTF-8 that decoding would leave as it is: no
 // overlong forms, surrogates or code points past U+10FFFF.
 bool isCleanUtf8(QByteArrayView bytes)
@@ -880,6 +895,8 @@ std::shared_ptr<const HtmlDocument> HtmlDocument::fromBytes(const QByteArray& by
         if (isCleanUtf8(text))
             return parseUtf8(text.data(), std::size_t(text.size()));
     } else if (isWesternLabel(label)) {
+        if (isAscii(bytes))
+            return parseUtf8(bytes.constData(), std::size_t(bytes.size()));
         const std::string utf8 = windows1252ToUtf8(bytes);
         return parseUtf8(utf8.data(), utf8.size());
     }
