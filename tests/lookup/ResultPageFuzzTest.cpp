@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -164,7 +165,8 @@ TEST(ResultPageFuzz, MutatedPagesReadWithoutFaults)
 
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; seconds > 0 ? clock.elapsed() < seconds * 1000 : i < 15000; ++i) {
+    int i = 0;
+    for (; seconds > 0 ? clock.elapsed() < seconds * 1000 : i < 15000; ++i) {
         // Now and then a mutant of a mutant, to reach further from the site's layout.
         QByteArray page = mutate(pages[i % pages.size()], rng);
         if (i % 4 == 0)
@@ -174,4 +176,6 @@ TEST(ResultPageFuzz, MutatedPagesReadWithoutFaults)
             return;
         }
     }
+    if (seconds > 0)
+        std::printf("%d pages, seed %u\n", i, seed);
 }
