@@ -656,6 +656,17 @@ QString fromUtf8(const std::string& text)
 
 QString HtmlElement::Innertext() const
 {
+    // A result cell: one text, nothing to collapse, taken as it stands.
+    if (m_size == 0 && m_textEnd == m_textBegin + 1 && !(m_flags & Preformatted)) {
+        const HtmlDocument::Text& t = m_document->m_texts[m_textBegin];
+        const char* text = m_document->m_chars.data() + t.offset;
+        bool plain =
+            !t.comment && t.length > 0 && !isSpace(text[0]) && !isSpace(text[t.length - 1]);
+        for (std::uint32_t i = 1; plain && i < t.length; ++i)
+            plain = !isSpace(text[i]) || (text[i] == ' ' && !isSpace(text[i - 1]));
+        if (plain)
+            return QString::fromUtf8(text, t.length);
+    }
     TextCollector collector(m_flags & Preformatted);
     HtmlWalk::run(*this, collector);
     return fromUtf8(collector.out);
