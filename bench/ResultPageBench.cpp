@@ -1,10 +1,14 @@
-// Parse + GetMaxPages + ExtractPostcode on result pages of the local site.
-#include "SiteData.h"
+// Reading result pages of the local site (parse, count, records) beside
+// gumbo's own parse of the same bytes (default options, tree freed), the
+// floor any reading on top of it stands on. Compare readPage/N with
+// gumboParse/N.
+#include "ResultPages.h"
 #include "lookup/ResultPage.h"
 #include "platform/HtmlDocument.h"
 #include "platform/MessageSink.h"
 
 #include <benchmark/benchmark.h>
+#include <gumbo.h>
 
 namespace {
 
@@ -14,31 +18,9 @@ public:
     void AddMelding(const QString&, int, bool, quint32) override {}
 };
 
-// A page of the site's layout holding `rows` results.
-QByteArray page(int rows)
-{
-    QList<postcodesite::SiteRow> results;
-    const auto& all = postcodesite::siteRows();
-    for (int i = 0; i < rows; ++i)
-        results.append(all.at(i % all.size()));
-    QString html = postcodesite::resultPage(QStringLiteral("1012"), results, 0);
-    if (rows > postcodesite::PageSize) {
-        // The site shows 10 a page; widen this one to all rows for the large case.
-        QString table;
-        for (const auto& r : results)
-            table += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>\n")
-                         .arg(r.postcode.toHtmlEscaped(), r.straat.toHtmlEscaped(),
-                              r.nummers.toHtmlEscaped(), r.plaats.toHtmlEscaped());
-        const qsizetype at = html.indexOf(QLatin1String("</table>"));
-        const qsizetype from = html.indexOf(QLatin1String("</th></tr>\n")) + 11;
-        html = html.left(from) + table + html.mid(at);
-    }
-    return html.toUtf8();
-}
-
 void readPage(benchmark::State& state)
 {
-    const QByteArray bytes = page(int(state.range(0)));
+    const QByteArray bytes = bench::resultPage(int(state.range(0)));
     NullSink sink;
     for (auto _ : state) {
         const auto doc = platform::HtmlDocument::fromBytes(bytes, "text/html; charset=utf-8");
@@ -53,8 +35,24 @@ void readPage(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+void gumboParse(benchmark::State& state)
+{
+    const QByteArray bytes = bench::resultPage(int(state.range(0)));
+    for (auto _ : state) {
+        GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, bytes.constData(),
+                                                       size_t(bytes.size()));
+        benchmark::DoNotOptimize(output->root);
+        gumbo_destroy_output(&kGumboDefaultOptions, output);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 } // namespace
 
-BENCHMARK(readPage)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
+// Pairs, so each of our figures sits under gumbo's for the same page.
+BENCHMARK(gumboParse)->Arg(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(readPage)->Arg(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(gumboParse)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(readPage)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -31,13 +31,30 @@ QString column(const QVariant& value)
 {
     if (value.isNull())
         return QStringLiteral("\\N");
-    QString text = value.typeId() == QMetaType::Double ? platform::numberText(value.toDouble())
-                                                       : value.toString();
-    text.replace(u'\\', QLatin1String("\\\\"));
-    text.replace(u'\t', QLatin1String("\\t"));
-    text.replace(u'\n', QLatin1String("\\n"));
-    text.replace(u'\r', QLatin1String("\\r"));
-    return text;
+    const QString text = value.typeId() == QMetaType::Double
+                             ? platform::numberText(value.toDouble())
+                             : value.toString();
+    // Most values need no escape; four replace passes each were a tenth of a run.
+    qsizetype done = 0;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const char escaped = c == u'\\'   ? '\\'
+                             : c == u'\t' ? 't'
+                             : c == u'\n' ? 'n'
+                             : c == u'\r' ? 'r'
+                                          : 0;
+        if (!escaped)
+            continue;
+        out += QStringView(text).sliced(done, i - done);
+        out += u'\\';
+        out += QLatin1Char(escaped);
+        done = i + 1;
+    }
+    if (done == 0)
+        return text;
+    out += QStringView(text).sliced(done);
+    return out;
 }
 
 } // namespace
@@ -58,7 +75,10 @@ int runExtract(const QStringList& files, const QString& query, const QString& ty
         out << "# " << name << '\t';
         if (!doc->Body()) {
             out << "\\N" << Qt::endl;
-            err << name << ": the page has no body" << Qt::endl;
+            err << name
+                << (doc->refused() ? ": the page nests too deep or grows too large to read"
+                                   : ": the page has no body")
+                << Qt::endl;
             continue;
         }
         const QVariant count = lookup::readMaxPages(*doc->Body());

@@ -4,6 +4,8 @@
 #include "platform/HtmlDocument.h"
 #include "platform/MessageSink.h"
 
+#include <algorithm>
+
 namespace lookup {
 
 QVariant readMaxPages(const platform::HtmlElement& body)
@@ -25,33 +27,46 @@ QVariant readMaxPages(const platform::HtmlElement& body)
     return platform::Val(count);
 }
 
-void readPostcodes(const platform::HtmlElement& body, const QString& Querynaam,
-                   const QString& Typenaam, const QVariant& Resultaten,
-                   PostcodeCollection& collection, platform::MessageSink& sink)
+namespace {
+
+// Whether the row is one of the table's own rows, not one of a table
+// nested in it.
+bool isRowOf(const platform::HtmlElement& row, const QString& Table)
+{
+    static const QString Sections[] = {QStringLiteral("TBODY"), QStringLiteral("THEAD"),
+                                       QStringLiteral("TFOOT")};
+    const platform::HtmlElement* parent = row.parentElement();
+    if (parent && std::find(std::begin(Sections), std::end(Sections), parent->nodename()) !=
+                      std::end(Sections))
+        parent = parent->parentElement();
+    return parent && parent->nodename() == Table;
+}
+
+} // namespace
+
+void readPostcodes(const platform::HtmlElement& body, const QString& Query, const QString& Typenaam,
+                   const QVariant& Resultaten, PostcodeCollection& collection,
+                   platform::MessageSink& sink)
 {
     static const QString Table = QStringLiteral("TABLE");
     static const QString Row = QStringLiteral("TR");
-    for (const platform::HtmlElement* E : body.All()) {
-        if (E->nodename() != Table)
+    for (const platform::HtmlElement& R : body.All()) {
+        if (R.nodename() != Row || R.InnerHTMLHoldsTH() || R.holdsTable() || !isRowOf(R, Table))
             continue;
-        for (const platform::HtmlElement* R : E->All()) {
-            if (R->nodename() != Row || R->InnerHTML().contains(QLatin1String("<TH>")))
-                continue;
-            const auto cells = R->All();
-            if (cells.size() < 4) {
-                sink.AddMelding(RowSkipped + R->Innertext().simplified());
-                continue;
-            }
-            auto record = std::make_shared<clsPostcode>();
-            record->Query = Querynaam;
-            record->Typenaam = Typenaam;
-            record->Postcode = Trim(cells[0]->Innertext());
-            record->Straat = Trim(cells[1]->Innertext());
-            record->Woonplaats = Trim(cells[3]->Innertext());
-            record->SplitNr(cells[2]->Innertext());
-            record->Resultaten = Resultaten;
-            collection.append(std::move(record));
+        const auto cells = R.All();
+        if (cells.size() < 4) {
+            sink.AddMelding(RowSkipped + R.Innertext().simplified());
+            continue;
         }
+        auto record = std::make_shared<clsPostcode>();
+        record->Query = Query;
+        record->Typenaam = Typenaam;
+        record->Postcode = Trim(cells[0].Innertext());
+        record->Straat = Trim(cells[1].Innertext());
+        record->Woonplaats = Trim(cells[3].Innertext());
+        record->SplitNr(cells[2].Innertext());
+        record->Resultaten = Resultaten;
+        collection.append(std::move(record));
     }
 }
 

@@ -19,12 +19,15 @@ namespace lookup {
 // count text holds none), or an empty QVariant when the sentence is missing.
 QVariant readMaxPages(const platform::HtmlElement& body);
 
-// Appends one record per data row of every table of the body, in page
-// order. A row is a data row unless its markup holds "<TH>". A data row
-// with fewer than four elements is skipped with a message (RowSkipped).
-void readPostcodes(const platform::HtmlElement& body, const QString& Querynaam,
-                   const QString& Typenaam, const QVariant& Resultaten,
-                   PostcodeCollection& collection, platform::MessageSink& sink);
+// Appends one record per data row of the body's tables, in page order. A
+// row is read once, for the table it belongs to directly; a row that holds
+// a table of its own is layout, and a row whose markup holds "<TH>" is a
+// header: neither gives a record. A data row with fewer than four elements
+// is skipped with a message (RowSkipped). Each record's Query is `Query` as
+// given.
+void readPostcodes(const platform::HtmlElement& body, const QString& Query, const QString& Typenaam,
+                   const QVariant& Resultaten, PostcodeCollection& collection,
+                   platform::MessageSink& sink);
 
 // The message for a skipped row; the row's text follows it.
 inline const QString RowSkipped = QStringLiteral("Rij zonder vier cellen overgeslagen: ");

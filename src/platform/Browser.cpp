@@ -98,6 +98,8 @@ void Browser::finish()
     reply->deleteLater();
 
     m_document = HtmlDocument::fromBytes(m_received, m_contentType);
+    if (m_failure.isEmpty() && m_document->refused())
+        m_failure = QStringLiteral("the page nests too deep or grows too large to read");
     m_state = Complete;
     if (isSignalConnected(QMetaMethod::fromSignal(&Browser::documentLoaded)))
         emit documentLoaded(decodeHtml(m_received, m_contentType), m_url);

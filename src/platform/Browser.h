@@ -51,7 +51,8 @@ public:
     int status() const { return m_status; }
     // Why the last completed load failed: the connection was refused or
     // reset, the host is unknown, redirects looped, the status was 400 or
-    // more, or the page was larger than MaxPageBytes. Empty when it did not.
+    // more, the page was larger than MaxPageBytes, or the document layer
+    // refused it (nested too deep). Empty when it did not.
     QString failure() const { return m_failure; }
 
 signals:

@@ -9,9 +9,11 @@ if(NOT out STREQUAL expected)
   message(FATAL_ERROR "unexpected output:\n${out}")
 endif()
 
-# --query and --type fill the first two columns; a missing file is reported
-# after the others and gives exit status 1.
-execute_process(COMMAND ${PROGRAM} --extract missing.html 1011-page1.html --query "1011" --type B
+# --query and --type fill the first two columns, the query exactly as given;
+# a page without a body gives a line without count or records and a message;
+# a missing file is reported after the others and gives exit status 1.
+execute_process(COMMAND ${PROGRAM} --extract missing.html frameset.html 1011-page1.html
+                        --query "1011 " --type B
                 WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 1)
   message(FATAL_ERROR "a missing file gave exit status ${rc}")
@@ -19,7 +21,19 @@ endif()
 if(NOT err MATCHES "missing.html")
   message(FATAL_ERROR "no message for the missing file: ${err}")
 endif()
+if(NOT err MATCHES "frameset.html: the page has no body")
+  message(FATAL_ERROR "no message for the page without a body: ${err}")
+endif()
 string(REPLACE "\t" "|" out "${out}")
-if(NOT out STREQUAL "# 1011-page1.html|11\n1011|B|1011 BM|Nieuwendijk|1|62|84|Amsterdam|11\n")
+if(NOT out STREQUAL "# frameset.html|\\N\n# 1011-page1.html|11\n1011 |B|1011 BM|Nieuwendijk|1|62|84|Amsterdam|11\n")
+  message(FATAL_ERROR "unexpected output:\n${out}")
+endif()
+
+# Backslash, tab and line end in a value are escaped; a PRE inside the second
+# cell is the third element and so shifts the house numbers onto it.
+execute_process(COMMAND ${PROGRAM} --extract escapes.html --query q
+                WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+string(REPLACE "\t" "|" out "${out}")
+if(NOT out STREQUAL "# escapes.html|\\N\nq|S|1011\\\\AB|Dam\\nrak\\t1|\\N|Dam\\nrak\\t1|Dam\\nrak\\t1|2|\\N\n")
   message(FATAL_ERROR "unexpected output:\n${out}")
 endif()

@@ -69,14 +69,14 @@ TEST(ResultPage, DataRowsBecomeRecordsInPageOrder)
                             "<tr><td>1011 AC</td><td>Rokin</td><td></td><td>Amsterdam</td></tr>"
                             "<tr><td>1011 AD</td><td>'t Zand</td><td>14</td><td>Curaçao</td></tr>"
                             "</table>",
-                        "1011");
+                        "1011 ");
     ASSERT_EQ(r.records.size(), 3);
     EXPECT_EQ(fields(*r.records[0]),
-              (QStringList{"1011", "S", "1011 AB", "Damrak", "0", "1", "23", "Amsterdam", "11"}));
-    EXPECT_EQ(fields(*r.records[1]), (QStringList{"1011", "S", "1011 AC", "Rokin", "NULL", "NULL",
+              (QStringList{"1011 ", "S", "1011 AB", "Damrak", "0", "1", "23", "Amsterdam", "11"}));
+    EXPECT_EQ(fields(*r.records[1]), (QStringList{"1011 ", "S", "1011 AC", "Rokin", "NULL", "NULL",
                                                   "NULL", "Amsterdam", "11"}));
     EXPECT_EQ(fields(*r.records[2]),
-              (QStringList{"1011", "S", "1011 AD", "'t Zand", "1", "14", "14", "Curaçao", "11"}));
+              (QStringList{"1011 ", "S", "1011 AD", "'t Zand", "1", "14", "14", "Curaçao", "11"}));
     EXPECT_TRUE(r.sink.lines.isEmpty());
     EXPECT_TRUE(read("<p>Uw zoekactie heeft 0 resultaten opgeleverd</p>").records.isEmpty());
 }
@@ -95,15 +95,29 @@ TEST(ResultPage, RowsAreTakenAsTheMarkupLaysThemOut)
              "<th class=k>W</th></tr></table>");
     EXPECT_EQ(r.records.size(), 1);
 
-    // Rows of a nested table are read once for each enclosing table.
-    r = read("<table><tr><td><table>" + Header +
-             "<tr><td>1</td><td>a</td><td>2</td><td>x</td></tr>"
-             "<tr><td>2</td><td>b</td><td>3</td><td>y</td></tr></table></td></tr></table>");
-    ASSERT_EQ(r.records.size(), 4);
+    // So is a row whose "<TH>" is only in a comment or a script.
+    r = read("<table><tr><td><!--<TH>-->1</td><td>a</td><td>2</td><td>x</td></tr>"
+             "<tr><td>1</td><td>b<script>'<TH>'</script></td><td>2</td><td>x</td></tr>"
+             "<tr><td>1</td><td title='<TH>'>c</td><td>2</td><td>x</td></tr></table>");
+    EXPECT_TRUE(r.records.isEmpty());
+}
+
+TEST(ResultPage, EachRowCountsOnceForTheTableThatHoldsIt)
+{
+    // A results table inside two layout tables: the layout rows that hold it
+    // give no record, its rows one each, in page order with the outer rows.
+    const QString rows = "<tr><td>1</td><td>a</td><td>2</td><td>x</td></tr>"
+                         "<tr><td>2</td><td>b</td><td>3</td><td>y</td></tr>";
+    const Read r = read("<table><tr><td><table><tr><td>menu</td><td><table>" + Header + rows +
+                        "</table></td></tr></table></td><td>x</td><td>y</td><td>z</td></tr>"
+                        "<tr><td>3</td><td>c</td><td>4</td><td>z</td></tr></table>"
+                        "<table><thead><tr><td>4</td><td>d</td><td>5</td><td>w</td></tr></thead>"
+                        "</table>");
     QStringList order;
     for (const auto& rec : r.records)
         order << rec->Straat.toString();
-    EXPECT_EQ(order, (QStringList{"a", "b", "a", "b"}));
+    EXPECT_EQ(order, (QStringList{"a", "b", "c", "d"}));
+    EXPECT_TRUE(r.sink.lines.isEmpty());
 }
 
 TEST(ResultPage, ShortRowsAreSkippedWithAMessage)

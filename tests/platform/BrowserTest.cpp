@@ -96,6 +96,11 @@ TEST_F(BrowserTest, FailuresCompleteTheLoadAndSayWhy)
     EXPECT_EQ(browser.failure(), "the page is larger than 8 MiB");
     EXPECT_EQ(bodyText(browser), "");
 
+    // A page the document layer will not read fails too.
+    site.options().fixedPages = {{"/deep", QByteArray("<div>").repeated(40000)}};
+    ASSERT_TRUE(load("/deep"));
+    EXPECT_EQ(browser.failure(), "the page nests too deep or grows too large to read");
+
     ASSERT_TRUE(load("/index?action=search&address=1010"));
     EXPECT_EQ(browser.failure(), "");
 }

@@ -1,26 +1,35 @@
 #include "platform/HtmlDocument.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace platform;
 
 namespace {
 
-QStringList names(std::span<const HtmlElement* const> elements)
+QStringList names(std::span<const HtmlElement> elements)
 {
     QStringList out;
-    for (const HtmlElement* e : elements)
-        out << e->nodename();
+    for (const HtmlElement& e : elements)
+        out << e.nodename();
     return out;
 }
 
 const HtmlElement* first(const HtmlElement& root, const QString& name, int skip = 0)
 {
-    for (const HtmlElement* e : root.All())
-        if (e->nodename() == name && skip-- == 0)
-            return e;
+    for (const HtmlElement& e : root.All())
+        if (e.nodename() == name && skip-- == 0)
+            return &e;
     return nullptr;
+}
+
+long peakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -38,8 +47,9 @@ TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
               "<TBODY><TR><TH>Postcode</TH><TH class=\"k\">Plaats</TH></TR>"
               "<TR><TD>1011&nbsp;AB</TD><TD title=\"a &quot;b&quot;\">A&amp;B &lt;x&gt;</TD>"
               "</TR></TBODY>");
-    EXPECT_TRUE(first(*table, "TR")->InnerHTML().contains("<TH>"));
-    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTML().contains("<TH>"));
+    EXPECT_TRUE(first(*table, "TR")->InnerHTMLHoldsTH());
+    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTMLHoldsTH());
+    EXPECT_FALSE(table->holdsTable());
     // Raw text stays raw; comments and void elements keep their form.
     const auto other = HtmlDocument::parse(
         QStringLiteral("<div><script>if (a < b) x = '&amp;';</script><!-- c --><br><img src=x>"
@@ -61,6 +71,9 @@ TEST(HtmlDocument, AllOfATableIncludesNestedTablesInDocumentOrder)
               (QStringList{"TBODY", "TR", "TD", "TABLE", "TBODY", "TR", "TD", "TR", "TD"}));
     EXPECT_EQ(names(inner->All()), (QStringList{"TBODY", "TR", "TD"}));
     EXPECT_EQ(inner->parentElement()->nodename(), "TD");
+    EXPECT_TRUE(outer->holdsTable());
+    EXPECT_TRUE(first(*outer, "TR")->holdsTable());
+    EXPECT_FALSE(first(*outer, "TR", 2)->holdsTable());
     EXPECT_EQ(names(doc->Body()->All()).count("TABLE"), 2);
     EXPECT_EQ(names(doc->Body()->All()).last(), "P");
 }
@@ -120,4 +133,60 @@ TEST(HtmlDocument, CharsetComesFromHeaderBomOrMetaElseWindows1252)
         "<p>café</p>");
     const auto doc = HtmlDocument::fromBytes("<meta charset=iso-8859-1><td>Iren\xe9straat");
     EXPECT_EQ(doc->Body()->Innertext(), "Irenéstraat");
+}
+
+TEST(HtmlDocument, HostilePagesAreReadOrRefusedWithinBounds)
+{
+    // 40,000 nested elements overflowed the stack; the parser's time grows
+    // with size times depth, so pages nested past 2048 are refused at once,
+    // formatting elements that text reopens included.
+    const auto deep = [](const QByteArray& open, const QByteArray& close, int depth) {
+        return HtmlDocument::fromBytes(open.repeated(depth) + "x" + close.repeated(depth));
+    };
+    auto doc = deep("<div>", "</div>", 40000);
+    EXPECT_TRUE(doc->refused());
+    EXPECT_EQ(doc->Body(), nullptr);
+    EXPECT_TRUE(HtmlDocument::fromBytes(QByteArray("<div>").repeated(16000))->refused());
+    QByteArray reopened;
+    for (int i = 0; i < 3000; ++i)
+        reopened += "<p><b title=" + QByteArray::number(i) + ">x</p>";
+    EXPECT_TRUE(HtmlDocument::fromBytes(reopened)->refused());
+    // Alike ones are reopened three at most.
+    EXPECT_FALSE(HtmlDocument::fromBytes(QByteArray("<p><b>x</p>").repeated(3000))->refused());
+
+    // Below that, the tree is walked without recursion.
+    doc = deep("<span>", "</span>", 2000);
+    ASSERT_FALSE(doc->refused());
+    const auto all = doc->Body()->All();
+    ASSERT_EQ(all.size(), 2000u);
+    EXPECT_EQ(all.back().parentElement(), &all.end()[-2]);
+    EXPECT_EQ(doc->Body()->Innertext(), "x");
+    EXPECT_EQ(doc->Body()->InnerHTML().size(), 13 * 2000 + 1);
+
+    // Sloppy markup is not deep: cells, rows and list items close one
+    // another, and so do paragraphs; an icon sheet closes its own paths.
+    QByteArray sloppy = "<table>";
+    for (int i = 0; i < 3000; ++i)
+        sloppy += "<tr><td><font size=2><b>" + QByteArray::number(i) + "<td><font>x";
+    sloppy += "</table><ul>" + QByteArray("<li><p><i>a").repeated(3000) + "</ul><svg>" +
+              QByteArray("<path d='M0 0'/>").repeated(3000) + "</svg>";
+    doc = HtmlDocument::fromBytes(sloppy);
+    ASSERT_FALSE(doc->refused());
+    EXPECT_EQ(std::count_if(doc->Body()->All().begin(), doc->Body()->All().end(),
+                            [](const HtmlElement& e) { return e.nodename() == "TR"; }),
+              3000);
+
+    // NUL bytes are parse errors, each recorded with a copy of the open
+    // elements: 190 bytes of memory per byte.
+    const long before = peakKilobytes();
+    doc = HtmlDocument::fromBytes(QByteArray(8 << 20, '\0'), "text/html; charset=utf-8");
+    EXPECT_TRUE(doc->Body()->All().empty());
+    EXPECT_LT(peakKilobytes() - before, 128 * 1024);
+
+    // Reopening a formatting element copies its attributes: 120 KB would ask
+    // for 200 MB. A page whose tree outgrows its budget is refused.
+    doc = HtmlDocument::fromBytes("<p><b title=\"" + QByteArray(100000, 'x') + "\"></p>" +
+                                  QByteArray("<p>x</p>").repeated(2000));
+    EXPECT_TRUE(doc->refused());
+    EXPECT_EQ(doc->documentElement(), nullptr);
 }

@@ -1,0 +1,400 @@
+#include "platform/internal/HtmlNesting.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <gumbo.h>
+#include <span>
+#include <strings.h>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::internal {
+
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isVoid(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_BASEFONT:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_WBR:
+    case GUMBO_TAG_HTML:
+    case GUMBO_TAG_HEAD:
+    case GUMBO_TAG_BODY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isRawText(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_TITLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Block starts that end an open paragraph.
+bool closesParagraph(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_ARTICLE:
+    case GUMBO_TAG_ASIDE:
+    case GUMBO_TAG_BLOCKQUOTE:
+    case GUMBO_TAG_CENTER:
+    case GUMBO_TAG_DETAILS:
+    case GUMBO_TAG_DIR:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_DL:
+    case GUMBO_TAG_FIELDSET:
+    case GUMBO_TAG_FIGCAPTION:
+    case GUMBO_TAG_FIGURE:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_HEADER:
+    case GUMBO_TAG_HGROUP:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_MAIN:
+    case GUMBO_TAG_MENU:
+    case GUMBO_TAG_NAV:
+    case GUMBO_TAG_OL:
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_LISTING:
+    case GUMBO_TAG_SECTION:
+    case GUMBO_TAG_SUMMARY:
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_UL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isFormatting(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_A:
+    case GUMBO_TAG_B:
+    case GUMBO_TAG_BIG:
+    case GUMBO_TAG_CODE:
+    case GUMBO_TAG_EM:
+    case GUMBO_TAG_FONT:
+    case GUMBO_TAG_I:
+    case GUMBO_TAG_NOBR:
+    case GUMBO_TAG_S:
+    case GUMBO_TAG_SMALL:
+    case GUMBO_TAG_STRIKE:
+    case GUMBO_TAG_STRONG:
+    case GUMBO_TAG_TT:
+    case GUMBO_TAG_U:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Elements that start a new run of formatting elements, as cells do.
+bool isMarker(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_MARQUEE:
+    case GUMBO_TAG_TEMPLATE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The parser's stack of open elements as far as the scan can tell, and its
+// formatting elements: those stay active when an implied end tag closes
+// them, and text reopens them all, so they count toward the depth as well.
+// As the parser does, at most three alike (same tag and attributes) count
+// in one run.
+class OpenElements
+{
+public:
+    std::size_t depth() const { return m_stack.size() + m_active; }
+    std::size_t count(GumboTag tag) const { return m_count[tag]; }
+
+    void push(GumboTag tag, std::string_view attributes)
+    {
+        // Cells and captions are markers inside a table only; elsewhere the
+        // parser drops them.
+        const bool marker =
+            isMarker(tag) &&
+            (m_count[GUMBO_TAG_TABLE] > 0 ||
+             (tag != GUMBO_TAG_TD && tag != GUMBO_TAG_TH && tag != GUMBO_TAG_CAPTION));
+        m_stack.push_back({tag, marker, m_active});
+        ++m_count[tag];
+        if (marker) {
+            m_active = 0;
+            m_alike.clear();
+        } else if (isFormatting(tag)) {
+            const std::size_t key =
+                std::hash<std::string_view>()(attributes) * (GUMBO_TAG_LAST + 1) + tag;
+            if (++m_alike[key] <= 3)
+                ++m_active;
+        }
+    }
+
+    // An end tag of a formatting element ends one of them.
+    void endFormatting()
+    {
+        if (m_active > 0)
+            --m_active;
+    }
+
+    // Pops down to the nearest open element of `tags` that lies above every
+    // element of `stops`; with `inclusive` that element goes too. Nothing
+    // happens when there is none.
+    void closeTo(std::span<const GumboTag> tags, bool inclusive,
+                 std::span<const GumboTag> stops = {})
+    {
+        if (std::none_of(tags.begin(), tags.end(), [this](GumboTag t) { return m_count[t] > 0; }))
+            return;
+        for (std::size_t i = m_stack.size(); i-- > 0;) {
+            const GumboTag t = m_stack[i].tag;
+            if (std::find(stops.begin(), stops.end(), t) != stops.end())
+                return;
+            if (std::find(tags.begin(), tags.end(), t) != tags.end()) {
+                popTo(inclusive ? i : i + 1);
+                return;
+            }
+        }
+    }
+
+private:
+    struct Open
+    {
+        GumboTag tag;
+        bool marker;
+        std::size_t activeBefore; // for a marker: what its end brings back
+    };
+
+    void popTo(std::size_t size)
+    {
+        while (m_stack.size() > size) {
+            const Open& o = m_stack.back();
+            --m_count[o.tag];
+            if (o.marker) {
+                m_active = o.activeBefore;
+                m_alike.clear();
+            }
+            m_stack.pop_back();
+        }
+    }
+
+    std::vector<Open> m_stack;
+    std::array<std::size_t, GUMBO_TAG_LAST + 1> m_count{};
+    std::size_t m_active = 0;
+    std::unordered_map<std::size_t, int> m_alike;
+};
+
+// Where a tag's attributes end: past the '>' that closes it, skipping quoted
+// values.
+std::size_t tagEnd(std::string_view s, std::size_t i)
+{
+    while (i < s.size()) {
+        const char c = s[i];
+        if (c == '>')
+            return i + 1;
+        if (c == '=') {
+            ++i;
+            while (i < s.size() && isSpace(s[i]))
+                ++i;
+            if (i < s.size() && (s[i] == '"' || s[i] == '\'')) {
+                const std::size_t close = s.find(s[i], i + 1);
+                if (close == std::string_view::npos)
+                    return s.size();
+                i = close + 1;
+            }
+            continue;
+        }
+        ++i;
+    }
+    return s.size();
+}
+
+// Past the end tag "</name" of a raw text element, or the end.
+std::size_t rawTextEnd(std::string_view s, std::size_t i, std::string_view name)
+{
+    while ((i = s.find("</", i)) != std::string_view::npos) {
+        i += 2;
+        if (s.size() - i >= name.size() && strncasecmp(s.data() + i, name.data(), name.size()) == 0)
+            return tagEnd(s, i + name.size());
+    }
+    return s.size();
+}
+
+} // namespace
+
+bool nestsDeeperThan(std::string_view s, std::size_t limit)
+{
+    static const GumboTag Cells[] = {GUMBO_TAG_TD, GUMBO_TAG_TH};
+    static const GumboTag CellStops[] = {GUMBO_TAG_TR, GUMBO_TAG_TABLE};
+    static const GumboTag Rows[] = {GUMBO_TAG_TR};
+    static const GumboTag RowStops[] = {GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT,
+                                        GUMBO_TAG_TABLE};
+    static const GumboTag Sections[] = {GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT,
+                                        GUMBO_TAG_CAPTION, GUMBO_TAG_COLGROUP};
+    static const GumboTag TableStop[] = {GUMBO_TAG_TABLE};
+    static const GumboTag ListItems[] = {GUMBO_TAG_LI};
+    static const GumboTag ListStops[] = {GUMBO_TAG_UL, GUMBO_TAG_OL, GUMBO_TAG_MENU};
+    static const GumboTag Terms[] = {GUMBO_TAG_DT, GUMBO_TAG_DD};
+    static const GumboTag TermStops[] = {GUMBO_TAG_DL};
+    static const GumboTag Options[] = {GUMBO_TAG_OPTION, GUMBO_TAG_OPTGROUP};
+    static const GumboTag Option[] = {GUMBO_TAG_OPTION};
+    static const GumboTag SelectStop[] = {GUMBO_TAG_SELECT};
+    static const GumboTag Paragraph[] = {GUMBO_TAG_P};
+    static const GumboTag ParagraphStops[] = {GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH,
+                                              GUMBO_TAG_BUTTON, GUMBO_TAG_CAPTION};
+    static const GumboTag Ruby[] = {GUMBO_TAG_RB, GUMBO_TAG_RT, GUMBO_TAG_RTC, GUMBO_TAG_RP};
+
+    OpenElements open;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const char* lt = static_cast<const char*>(std::memchr(s.data() + i, '<', s.size() - i));
+        if (!lt)
+            break;
+        i = std::size_t(lt - s.data()) + 1;
+        if (i >= s.size())
+            break;
+        if (s.compare(i, 3, "!--") == 0) {
+            const std::size_t end = s.find("-->", i + 3);
+            i = end == std::string_view::npos ? s.size() : end + 3;
+            continue;
+        }
+        if (s[i] == '!' || s[i] == '?') {
+            const std::size_t end = s.find('>', i);
+            i = end == std::string_view::npos ? s.size() : end + 1;
+            continue;
+        }
+        const bool endTag = s[i] == '/';
+        const std::size_t nameBegin = endTag ? i + 1 : i;
+        if (nameBegin >= s.size() || !isLetter(s[nameBegin]))
+            continue;
+        std::size_t nameEnd = nameBegin;
+        while (nameEnd < s.size() && !isSpace(s[nameEnd]) && s[nameEnd] != '/' && s[nameEnd] != '>')
+            ++nameEnd;
+        const std::string_view name = s.substr(nameBegin, nameEnd - nameBegin);
+        const GumboTag tag = gumbo_tagn_enum(name.data(), unsigned(name.size()));
+        const std::size_t attributes = nameEnd;
+        i = tagEnd(s, nameEnd);
+        if (endTag) {
+            if (isFormatting(tag))
+                open.endFormatting();
+            open.closeTo(std::span(&tag, 1), true);
+            continue;
+        }
+        // Only foreign content (svg, math) knows self-closing tags.
+        const bool selfClosing = i >= 2 && s[i - 1] == '>' && s[i - 2] == '/';
+        if (selfClosing && open.count(GUMBO_TAG_SVG) + open.count(GUMBO_TAG_MATH) > 0)
+            continue;
+        if (tag == GUMBO_TAG_PLAINTEXT)
+            break;
+        if (isRawText(tag)) {
+            i = rawTextEnd(s, i, name);
+            continue;
+        }
+        if (isVoid(tag))
+            continue;
+        if (closesParagraph(tag))
+            open.closeTo(Paragraph, true, ParagraphStops);
+        switch (tag) {
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+            open.closeTo(Cells, true, CellStops);
+            break;
+        case GUMBO_TAG_TR:
+            open.closeTo(Cells, true, CellStops);
+            open.closeTo(Rows, true, RowStops);
+            break;
+        case GUMBO_TAG_TBODY:
+        case GUMBO_TAG_THEAD:
+        case GUMBO_TAG_TFOOT:
+        case GUMBO_TAG_CAPTION:
+        case GUMBO_TAG_COLGROUP:
+            open.closeTo(Cells, true, CellStops);
+            open.closeTo(Rows, true, RowStops);
+            open.closeTo(Sections, true, TableStop);
+            break;
+        case GUMBO_TAG_LI:
+            open.closeTo(ListItems, true, ListStops);
+            break;
+        case GUMBO_TAG_DT:
+        case GUMBO_TAG_DD:
+            open.closeTo(Terms, true, TermStops);
+            break;
+        case GUMBO_TAG_OPTION:
+            open.closeTo(Option, true, SelectStop);
+            break;
+        case GUMBO_TAG_OPTGROUP:
+            open.closeTo(Options, true, SelectStop);
+            break;
+        case GUMBO_TAG_RB:
+        case GUMBO_TAG_RT:
+        case GUMBO_TAG_RTC:
+        case GUMBO_TAG_RP:
+            open.closeTo(Ruby, true);
+            break;
+        default:
+            break;
+        }
+        open.push(tag, s.substr(attributes, i - attributes));
+        if (open.depth() > limit)
+            return true;
+    }
+    return false;
+}
+
+} // namespace platform::internal

@@ -1,0 +1,181 @@
+// Mutated result pages of the local site: reading them never crashes, and
+// the answers the parser keeps from parsing agree with the markup they stand
+// for. A fixed seed keeps ctest's run repeatable; for a longer run by hand:
+//   STRAATWIJS_FUZZ_SECONDS=600 STRAATWIJS_FUZZ_SEED=7 lookup_tests --gtest_filter='*Fuzz*'
+#include "SiteData.h"
+#include "lookup/ResultPage.h"
+#include "platform/HtmlDocument.h"
+#include "support/RecordingSink.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace lookup;
+using platform::HtmlElement;
+
+namespace {
+
+const QByteArray Pieces[] = {"<table>",
+                             "</table>",
+                             "<tr>",
+                             "</tr>",
+                             "<td>",
+                             "</td>",
+                             "<th>",
+                             "<TH>",
+                             "</th>",
+                             "<tbody>",
+                             "<thead>",
+                             "<caption>",
+                             "<!--",
+                             "-->",
+                             "<script>",
+                             "</script>",
+                             "<style>",
+                             "<b>",
+                             "</b>",
+                             "<i>",
+                             "<p>",
+                             "</p>",
+                             "<div>",
+                             "</div>",
+                             "<br>",
+                             "<br/>",
+                             "&nbsp;",
+                             "&amp",
+                             "&#0;",
+                             "<svg>",
+                             "<math>",
+                             "<template>",
+                             "<frameset>",
+                             "<select>",
+                             "<option>",
+                             "<pre>",
+                             "<xmp>",
+                             "<textarea>",
+                             "<title>",
+                             "<noscript>",
+                             "<![CDATA[",
+                             "]]>",
+                             "\"",
+                             "'",
+                             "=",
+                             "<",
+                             ">",
+                             "/",
+                             QByteArray(1, 0),
+                             "\r\n",
+                             "\xC2\xA0",
+                             "\xFF",
+                             "\xE2\x82",
+                             " t/m ",
+                             "<a href=x>",
+                             "<td title='<TH>'>",
+                             "<th class=k>",
+                             "Uw zoekactie heeft 12 resultaten opgeleverd"};
+
+QByteArray mutate(QByteArray page, std::mt19937& rng)
+{
+    auto pick = [&rng](qsizetype n) {
+        return qsizetype(
+            std::uniform_int_distribution<qsizetype>(0, std::max<qsizetype>(n, 1) - 1)(rng));
+    };
+    for (int n = 1 + int(pick(8)); n > 0; --n) {
+        const qsizetype at = pick(page.size() + 1);
+        switch (pick(4)) {
+        case 0:
+            page.insert(at, Pieces[pick(std::size(Pieces))]);
+            break;
+        case 1:
+            page.remove(at, 1 + pick(64));
+            break;
+        case 2:
+            page.insert(pick(page.size() + 1), page.mid(at, 1 + pick(512)));
+            break;
+        default:
+            if (at < page.size())
+                page[at] = char(pick(256));
+        }
+    }
+    return page;
+}
+
+bool holdsTableByScan(const HtmlElement& e)
+{
+    const auto all = e.All();
+    return std::any_of(all.begin(), all.end(),
+                       [](const HtmlElement& d) { return d.nodename() == "TABLE"; });
+}
+
+// Checks one page; returns false after the first disagreement.
+bool check(const QByteArray& bytes, bool utf8)
+{
+    const auto doc =
+        platform::HtmlDocument::fromBytes(bytes, utf8 ? "text/html; charset=utf-8" : "");
+    const HtmlElement* root = doc->documentElement();
+    if (!root)
+        return true;
+    for (const HtmlElement& e : root->All()) {
+        const HtmlElement* parent = e.parentElement();
+        const auto siblings = parent->All();
+        EXPECT_TRUE(&e >= siblings.data() && &e < siblings.data() + siblings.size());
+        if (e.holdsTable() != holdsTableByScan(e)) {
+            ADD_FAILURE() << "holdsTable of " << e.nodename().toStdString();
+            return false;
+        }
+        if ((e.nodename() == "TR" || e.nodename() == "TD") &&
+            e.InnerHTMLHoldsTH() != e.InnerHTML().contains(QLatin1String("<TH>"))) {
+            ADD_FAILURE() << "InnerHTMLHoldsTH of " << e.InnerHTML().toStdString();
+            return false;
+        }
+    }
+    if (!doc->Body())
+        return true;
+    const QVariant count = readMaxPages(*doc->Body());
+    PostcodeCollection records;
+    testing_support::RecordingSink sink;
+    readPostcodes(*doc->Body(), QStringLiteral("1012 "), QStringLiteral("S"), count, records, sink);
+    const auto all = doc->Body()->All();
+    const auto rows = std::count_if(all.begin(), all.end(), [](const HtmlElement& e) {
+        return e.nodename() == "TR" && !e.InnerHTMLHoldsTH() && !e.holdsTable();
+    });
+    EXPECT_LE(records.size() + sink.lines.size(), rows);
+    for (const auto& r : records)
+        EXPECT_EQ(r->Query, "1012 ");
+    return !::testing::Test::HasFailure();
+}
+
+} // namespace
+
+TEST(ResultPageFuzz, MutatedPagesReadWithoutFaults)
+{
+    const qint64 seconds = qEnvironmentVariableIntValue("STRAATWIJS_FUZZ_SECONDS");
+    const bool ok = qEnvironmentVariableIsSet("STRAATWIJS_FUZZ_SEED");
+    const unsigned seed = ok ? unsigned(qEnvironmentVariableIntValue("STRAATWIJS_FUZZ_SEED")) : 1;
+    std::mt19937 rng(seed);
+
+    const auto results = postcodesite::searchRows(QStringLiteral("1012"));
+    QList<QByteArray> pages;
+    for (int p = 0; p < 3; ++p)
+        pages << postcodesite::resultPage(QStringLiteral("1012"), results, p).toUtf8();
+    pages << postcodesite::blockPage().toUtf8();
+
+    QElapsedTimer clock;
+    clock.start();
+    int i = 0;
+    for (; seconds > 0 ? clock.elapsed() < seconds * 1000 : i < 15000; ++i) {
+        // Now and then a mutant of a mutant, to reach further from the site's layout.
+        QByteArray page = mutate(pages[i % pages.size()], rng);
+        if (i % 4 == 0)
+            page = mutate(page + page, rng);
+        if (!check(page, i % 2 == 0)) {
+            ADD_FAILURE() << "seed " << seed << ", page " << i << ":\n" << page.toStdString();
+            return;
+        }
+    }
+    if (seconds > 0)
+        std::printf("%d pages, seed %u\n", i, seed);
+}
