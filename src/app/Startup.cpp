@@ -37,7 +37,8 @@ std::optional<Exit> openLogFile(const Options& options, messages::MessageLog& lo
 
 } // namespace
 
-int runProgram(int argc, char** argv, const Options& options)
+int runProgram(int argc, char** argv, const Options& options,
+               const std::function<void(platform::Env&)>& adjust)
 {
     QElapsedTimer started;
     started.start();
@@ -49,6 +50,8 @@ int runProgram(int argc, char** argv, const Options& options)
     QCoreApplication::setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
 
     platform::Env env = platform::systemEnv();
+    if (adjust)
+        adjust(env);
     std::unique_ptr<platform::WidgetPrompts> windowPrompts;
     if (!options.headless) {
         windowPrompts = std::make_unique<platform::WidgetPrompts>();

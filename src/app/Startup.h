@@ -2,12 +2,21 @@
 
 #include "app/CommandLine.h"
 
+#include <functional>
+
+namespace platform {
+struct Env;
+}
+
 namespace app {
 
 // Runs straatwijs with parsed options: makes the application object (with a
 // window unless headless), the environment, the message log and the shell
 // that owns the lookup engine and the harvest commands; then runs the
 // headless command or opens the main window. Returns the exit status.
-int runProgram(int argc, char** argv, const Options& options);
+// `adjust` may replace parts of the environment before anything uses it
+// (test builds replace the wait); the program itself passes none.
+int runProgram(int argc, char** argv, const Options& options,
+               const std::function<void(platform::Env&)>& adjust = {});
 
 } // namespace app

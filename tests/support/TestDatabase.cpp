@@ -158,6 +158,14 @@ QSqlDatabase TestDatabase::connection() const
     return QSqlDatabase::database(m_connection, false);
 }
 
+void TestDatabase::reopen()
+{
+    QSqlDatabase c = QSqlDatabase::database(m_connection, false);
+    c.close();
+    if (!c.open())
+        fail(QStringLiteral("reopen"), c.lastError());
+}
+
 void TestDatabase::exec(const QString& sql, const QVariantList& values)
 {
     select(sql, values);

@@ -55,6 +55,8 @@ public:
 
     // The test's own connection to the database (for transactions).
     QSqlDatabase connection() const;
+    // Opens the test's connection again (after a server restart).
+    void reopen();
     // Runs a statement with bound values (positional '?').
     void exec(const QString& sql, const QVariantList& values = {});
     void addRequest(const QString& Query, const QString& Type, const QString& Status = "N");
