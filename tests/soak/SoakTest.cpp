@@ -116,7 +116,8 @@ QHash<QString, int> checkNothingLostOrDoubled(TestDatabase& t,
             EXPECT_EQ(stored.value(text), 0) << s.toStdString() << " \"" << text.toStdString();
         }
     }
-    EXPECT_EQ(t.lines("SELECT COUNT(*) FROM Straatwijs"), QStringList{QString::number(expectedRows)});
+    EXPECT_EQ(t.lines("SELECT COUNT(*) FROM Straatwijs"),
+              QStringList{QString::number(expectedRows)});
     return counts;
 }
 
@@ -169,7 +170,11 @@ TEST(Soak, FiveThousandRequestsInOneRunKeepMemoryFlat)
     const auto counts = checkNothingLostOrDoubled(t, texts);
     EXPECT_EQ(counts.value("Y"), n);
 
-    // From a fifth of the run on, the process grows by at most 8 MiB.
+    // From a fifth of the run on, the process grows by at most 8 MiB. The
+    // sanitizer build keeps freed memory in quarantine: memory says nothing
+    // there (LeakSanitizer does).
+    if (qEnvironmentVariableIsSet("ASAN_OPTIONS"))
+        return;
     qint64 early = 0, peak = 0;
     for (const auto& [done, kib] : samples) {
         if (done >= n / 5 && early == 0)
@@ -178,8 +183,8 @@ TEST(Soak, FiveThousandRequestsInOneRunKeepMemoryFlat)
             peak = std::max(peak, kib);
     }
     ASSERT_GT(early, 0);
-    std::cerr << "resident after " << n / 5 << " requests: " << early << " KiB, peak after: " << peak
-              << " KiB" << std::endl;
+    std::cerr << "resident after " << n / 5 << " requests: " << early
+              << " KiB, peak after: " << peak << " KiB" << std::endl;
     EXPECT_LT(peak - early, 8 * 1024);
 }
 
@@ -199,8 +204,8 @@ TEST(Soak, DatabaseRestartMidBatchStoresNothingHalf)
     clock.start();
     while (count(t, "Y") < 100 && clock.elapsed() < 60000)
         QThread::msleep(20);
-    ASSERT_EQ(QProcess::execute(MARIADB_FIXTURE, {"restart", qEnvironmentVariable(
-                                                                 "STRAATWIJS_TEST_MARIADB")}),
+    ASSERT_EQ(QProcess::execute(MARIADB_FIXTURE,
+                                {"restart", qEnvironmentVariable("STRAATWIJS_TEST_MARIADB")}),
               0);
     ASSERT_TRUE(harvester->waitForFinished(90000));
     EXPECT_EQ(harvester->exitCode(), 1) << harvester->readAllStandardError().toStdString();
