@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The reading `straatwijs --extract FILE...` does, written with lxml.html, as
-the yardstick for its speed. Same output for the site's pages: per file
+"""The reading `straatwijs --extract FILE...` does, written with lxml.html (or,
+with --bs4 first, BeautifulSoup on Python's own HTML parser), as the
+yardstick for its speed. Same output for the site's pages: per file
 "# FILE<TAB>count", then one line per record, \\N for Null."""
 import os
 import re
@@ -77,10 +78,44 @@ def extract(name, out):
             out.append("\t".join(column(f) for f in fields) + "\n")
 
 
+def record(query, cells, texts, shown):
+    even, van, tm = split_nr(cells[2])
+    fields = [query, "S", texts[0], texts[1], even, van, tm, texts[3], shown]
+    return "\t".join(column(f) for f in fields) + "\n"
+
+
+def extract_bs4(name, out):
+    from bs4 import BeautifulSoup
+    with open(name, "rb") as f:
+        soup = BeautifulSoup(f.read(), "html.parser")
+    body = soup.body
+    for skipped in body.find_all(["script", "style"]):
+        skipped.string = ""
+    count = count_of(body.get_text())
+    shown = None if count is None else number_text(count)
+    out.append("# %s\t%s\n" % (name, column(shown)))
+    query = os.path.splitext(os.path.basename(name))[0]
+    for table in body.find_all("table"):
+        for row in table.find_all("tr"):
+            if row.find_parent("table") is not table:
+                continue
+            if row.find("th") is not None or row.find("table") is not None:
+                continue
+            cells = row.find_all(True)[:4]
+            if len(cells) < 4:
+                continue
+            texts = [c.get_text() for c in cells]
+            out.append(record(query, texts, [t.strip(" ") for t in texts], shown))
+
+
 def main():
     out = []
-    for name in sys.argv[1:]:
-        extract(name, out)
+    names = sys.argv[1:]
+    read = extract
+    if names and names[0] == "--bs4":
+        names, read = names[1:], extract_bs4
+    for name in names:
+        read(name, out)
     sys.stdout.write("".join(out))
 
 
