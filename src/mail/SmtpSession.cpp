@@ -490,7 +490,8 @@ bool clsSendMail::startTls(const QString& greeting)
         RaiseFailure();
         return false;
     }
-    QSslConfiguration tls = m_socket->sslConfiguration();
+    // From the defaults each time: an earlier send's authorities stay out.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     if (!m_CaFile.isEmpty()) {
         const QList<QSslCertificate> authorities = QSslCertificate::fromPath(m_CaFile);
         if (authorities.isEmpty()) {

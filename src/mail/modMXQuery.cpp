@@ -44,6 +44,20 @@ QHostAddress serverAddress(const QString& server)
     return found.isEmpty() ? QHostAddress() : found.first();
 }
 
+// The position just past the name at `at`, or -1 when it runs past the reply.
+qsizetype skipName(const QByteArray& reply, qsizetype at)
+{
+    while (at >= 0 && at < reply.size()) {
+        const quint8 length = quint8(reply[at]);
+        if (length == 0)
+            return at + 1;
+        if ((length & 0xC0) == 0xC0)
+            return at + 2 <= reply.size() ? at + 2 : -1;
+        at += 1 + length;
+    }
+    return -1;
+}
+
 // Adjacent records swap only when the first has the greater preference, so
 // equal preferences keep their reply order.
 void sortByPreference(QList<MXRecord>& list)
@@ -166,22 +180,29 @@ QString ParseMXAnswers(const QByteArray& reply, qsizetype position, int count,
     list.clear();
     qint32 best = -1;
     QString bestHost;
-    QString question;
-    if (!ReadDnsName(reply, position, question))
+    // Past the question's name, type and class.
+    position = skipName(reply, position);
+    if (position < 0)
         return {};
-    // From the question's 0 byte past its type and class and a 2-byte owner
-    // pointer, onto the low byte of the answer's type.
-    position += 8;
+    position += 4;
+    // Each answer is walked by its own lengths: an exchange name written out
+    // in full (ending in a 0 byte rather than a pointer) moves the next
+    // record, and fixed offsets would stop after the first record and miss a
+    // better exchanger.
     for (; count != 0; --count) {
-        if (position >= reply.size() || quint8(reply[position]) != MXType)
+        position = skipName(reply, position);
+        if (position < 0 || position + 10 > reply.size())
             break;
-        position += 9;
-        if (position + 2 > reply.size())
+        if (readUInt16(reply, position) != MXType)
             break;
-        const auto preference = qint16(readUInt16(reply, position));
-        position += 2;
+        const qsizetype data = position + 10;
+        const qsizetype next = data + readUInt16(reply, position + 8);
+        if (next > reply.size() || next < data + 3)
+            break;
+        const auto preference = qint16(readUInt16(reply, data));
+        qsizetype at = data + 2;
         QString host;
-        if (!ReadDnsName(reply, position, host))
+        if (!ReadDnsName(reply, at, host))
             break;
         if (!host.trimmed().isEmpty()) {
             list.append({host, preference});
@@ -190,7 +211,7 @@ QString ParseMXAnswers(const QByteArray& reply, qsizetype position, int count,
                 bestHost = host;
             }
         }
-        position += 3;
+        position = next;
     }
     sortByPreference(list);
     return bestHost;

@@ -43,9 +43,9 @@ QByteArray EncodeDnsName(const QString& text);
 // nothing beyond the reply is read.
 bool ReadDnsName(const QByteArray& reply, qsizetype& position, QString& name);
 
-// Walks `count` MX answers after the question name at `position`. Returns the
-// exchanger of the lowest preference (the first of equals), or "" when the
-// first answer is no MX record; `list` receives the records read, sorted by
+// Walks `count` answers after the question at `position`, up to the first
+// that is no MX record. Returns the exchanger of the lowest preference (the
+// first of equals), or ""; `list` receives the records read, sorted by
 // preference, equal ones in reply order. A reply cut short gives the records
 // read before the cut.
 QString ParseMXAnswers(const QByteArray& reply, qsizetype position, int count,
