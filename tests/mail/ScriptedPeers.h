@@ -8,6 +8,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -130,12 +131,29 @@ public:
                 questions << question.data();
                 if (heard)
                     heard(question);
-                for (const QByteArray& reply : answer(question.data()))
-                    socket.writeDatagram(reply, question.senderAddress(), question.senderPort());
+                const QList<QByteArray> replies =
+                    answer ? answer(question.data())
+                           : QList<QByteArray>{reply(question.data(), 0, {})};
+                for (const QByteArray& r : replies)
+                    socket.writeDatagram(r, question.senderAddress(), question.senderPort());
             }
         });
     }
+    ~DnsPeer()
+    {
+        qunsetenv("STRAATWIJS_RESOLV_CONF");
+        qunsetenv("STRAATWIJS_DNS_PORT");
+    }
     quint16 port() const { return socket.localPort(); }
+    // Points the lookup at this peer through a resolver file in `dir`.
+    void configure(const QTemporaryDir& dir, const QByteArray& conf)
+    {
+        QFile file(dir.filePath("resolv.conf"));
+        file.open(QIODevice::WriteOnly);
+        file.write(conf);
+        qputenv("STRAATWIJS_RESOLV_CONF", file.fileName().toLocal8Bit());
+        qputenv("STRAATWIJS_DNS_PORT", QByteArray::number(port()));
+    }
 
     // The answer records for a question: the question echoed with its
     // identifier, flags 0x8180 and the answer count, then the records.
@@ -162,9 +180,8 @@ public:
     QUdpSocket socket;
     QList<QByteArray> questions;
     std::function<void(const QNetworkDatagram& question)> heard;
-    std::function<QList<QByteArray>(const QByteArray& question)> answer = [](const QByteArray& q) {
-        return QList<QByteArray>{reply(q, 0, {})};
-    };
+    // Without one, every question gets an empty answer.
+    std::function<QList<QByteArray>(const QByteArray& question)> answer;
 };
 
 // The name in label form, with its final 0.

@@ -20,19 +20,9 @@ protected:
     QTemporaryDir dir;
 
     void SetUp() override { configure("nameserver 127.0.0.1\ndomain aa.bb.cc\n"); }
-    void TearDown() override
-    {
-        qunsetenv("STRAATWIJS_RESOLV_CONF");
-        qunsetenv("STRAATWIJS_DNS_PORT");
-    }
     void configure(const QByteArray& conf)
     {
-        QFile file(dir.filePath("resolv.conf"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(conf);
-        file.close();
-        qputenv("STRAATWIJS_RESOLV_CONF", file.fileName().toLocal8Bit());
-        qputenv("STRAATWIJS_DNS_PORT", QByteArray::number(dns.port()));
+        dns.configure(dir, conf);
         mx.forgetDnsSettings();
     }
     QStringList askedNames() const
