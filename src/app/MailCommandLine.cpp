@@ -1,6 +1,8 @@
 #include "app/MailCommandLine.h"
 
+#include "mail/Encoders.h"
 #include "mail/clsSendMail.h"
+#include "mail/modMXQuery.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -57,11 +59,17 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "straatwijs-mail composes a mail message with Straatwijs's mail sender. List options "
-        "(--to, --to-name, --cc, --cc-name, --bcc, --attach) may be repeated, and each value "
-        "may itself hold several elements separated by the delimiter (default ';').\n\n"
-        "Exit status: 0 done, 1 the message was refused (the reasons on stderr) or could not "
-        "be written, 2 usage error."));
+        "straatwijs-mail composes a mail message with Straatwijs's mail sender and sends it "
+        "through an SMTP server (or prints it with --print). List options (--to, --to-name, "
+        "--cc, --cc-name, --bcc, --attach) may be repeated, and each value may itself hold "
+        "several elements separated by the delimiter (default ';'). The password for --auth "
+        "and --pop-auth comes from the environment variable STRAATWIJS_MAIL_PASSWORD.\n\n"
+        "Without --smtp-host the server is the mail exchanger of the host's own domain. "
+        "--mx [DOMAIN] prints a domain's mail exchanger (STRAATWIJS_RESOLV_CONF names another "
+        "resolver configuration than /etc/resolv.conf, STRAATWIJS_DNS_PORT another port "
+        "than 53).\n\n"
+        "Exit status: 0 sent (or printed, or found), 1 the message was refused or could not be "
+        "sent (the reasons on stderr), 2 usage error."));
     auto text = [](const char* name, const char* help, const char* value) {
         return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                   QString::fromLatin1(value));
@@ -105,26 +113,96 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     const QCommandLineOption xMailer = text("x-mailer", "X-Mailer header text.", "TEXT");
     const QCommandLineOption eightBit =
         flag("eight-bit", "Declare the body 8bit even when it holds only 7-bit characters.");
+    const QCommandLineOption hallo =
+        text("hallo", "Argument of HELO/EHLO (default: the sender's domain).", "NAME");
+    const QCommandLineOption smtpHost = text(
+        "smtp-host", "SMTP server (default: the mail exchanger of the host's domain).", "HOST");
+    const QCommandLineOption smtpPort = text("smtp-port", "SMTP port (default 25).", "N");
+    const QCommandLineOption hostValidation = text(
+        "host-validation",
+        "How server names are checked: 1 name form, 2 ping, 3 resolves (default), 0 none.", "N");
+    const QCommandLineOption addressValidation =
+        text("address-validation", "1: check every address (default); 0: no checks.", "N");
+    const QCommandLineOption connectTimeout = text(
+        "connect-timeout", "Seconds to wait for the connection and greeting (default 30).", "S");
+    const QCommandLineOption messageTimeout =
+        text("message-timeout", "Seconds to wait for each reply to the message (default 60).", "S");
+    const QCommandLineOption connectRetry =
+        text("connect-retry", "Connection attempts (default 4).", "N");
+    const QCommandLineOption auth = flag("auth", "Log in with AUTH LOGIN (EHLO).");
+    const QCommandLineOption username =
+        text("username", "User name for --auth and --pop-auth.", "NAME");
+    const QCommandLineOption pop3Host = text("pop3-host", "POP3 server for --pop-auth.", "HOST");
+    const QCommandLineOption pop3Port = text("pop3-port", "POP3 port (default 110).", "N");
+    const QCommandLineOption popAuth =
+        flag("pop-auth", "Log in to the POP3 server before sending (POP3 before SMTP).");
+    const QCommandLineOption startTls =
+        flag("starttls", "Encrypt the connection with STARTTLS before any log-in; fail when the "
+                         "server does not offer it.");
+    const QCommandLineOption caFile =
+        text("ca-file", "PEM file of further certificate authorities for --starttls.", "FILE");
+    const QCommandLineOption debug =
+        flag("debug", "Print the protocol lines on stderr (the password masked).");
+    const QCommandLineOption mx =
+        flag("mx", "Print the mail exchanger of DOMAIN (or of the host's domain) and exit.");
+    parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("With --mx only."),
+                                 QStringLiteral("[DOMAIN]"));
     parser.addOption(help);
     parser.addOption(print);
-    for (const auto* option :
-         {&from,      &fromName, &to,      &toName,     &cc,      &ccName,      &bcc,
-          &replyTo,   &subject,  &body,    &bodyFile,   &html,    &contentBase, &attach,
-          &delimiter, &priority, &receipt, &encodeType, &xMailer, &eightBit})
+    for (const auto* option : {&from,
+                               &fromName,
+                               &to,
+                               &toName,
+                               &cc,
+                               &ccName,
+                               &bcc,
+                               &replyTo,
+                               &subject,
+                               &body,
+                               &bodyFile,
+                               &html,
+                               &contentBase,
+                               &attach,
+                               &delimiter,
+                               &priority,
+                               &receipt,
+                               &encodeType,
+                               &xMailer,
+                               &eightBit,
+                               &hallo,
+                               &smtpHost,
+                               &smtpPort,
+                               &hostValidation,
+                               &addressValidation,
+                               &connectTimeout,
+                               &messageTimeout,
+                               &connectRetry,
+                               &auth,
+                               &username,
+                               &pop3Host,
+                               &pop3Port,
+                               &popAuth,
+                               &startTls,
+                               &caFile,
+                               &debug,
+                               &mx})
         parser.addOption(*option);
 
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(help))
         return helpExit(Program, parser);
-    if (!parser.positionalArguments().isEmpty())
-        return usage(QStringLiteral("Unexpected argument: ") + parser.positionalArguments()[0]);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > (parser.isSet(mx) ? 1 : 0))
+        return usage(QStringLiteral("Unexpected argument: ") + positional.last());
     if (parser.isSet(body) && parser.isSet(bodyFile))
         return usage(QStringLiteral("Give --body or --body-file, not both."));
-    if (!parser.isSet(print))
-        return usage(QStringLiteral("Nothing to do: give --print."));
+    if (parser.isSet(print) && parser.isSet(mx))
+        return usage(QStringLiteral("Give --print or --mx, not both."));
 
     MailOptions o;
+    if (parser.isSet(mx))
+        o.mx = positional.value(0);
     auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {
         if (parser.isSet(option))
             into = parser.value(option);
@@ -147,12 +225,29 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     o.html = parser.isSet(html);
     o.receipt = parser.isSet(receipt);
     o.eightBit = parser.isSet(eightBit);
-    o.print = true;
-    if (parser.isSet(priority)) {
-        o.priority = number(parser.value(priority));
-        if (!o.priority)
-            return usage(
-                QStringLiteral("--priority needs a number, not '%1'").arg(parser.value(priority)));
+    o.print = parser.isSet(print);
+    take(hallo, o.hallo);
+    take(smtpHost, o.smtpHost);
+    take(username, o.username);
+    take(pop3Host, o.pop3Host);
+    take(caFile, o.caFile);
+    o.auth = parser.isSet(auth);
+    o.popAuth = parser.isSet(popAuth);
+    o.startTls = parser.isSet(startTls);
+    o.debug = parser.isSet(debug);
+    for (const auto& [option, into] :
+         {std::pair{&priority, &o.priority}, std::pair{&smtpPort, &o.smtpPort},
+          std::pair{&hostValidation, &o.hostValidation},
+          std::pair{&addressValidation, &o.addressValidation},
+          std::pair{&connectTimeout, &o.connectTimeout},
+          std::pair{&messageTimeout, &o.messageTimeout}, std::pair{&connectRetry, &o.connectRetry},
+          std::pair{&pop3Port, &o.pop3Port}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *into = number(parser.value(*option));
+        if (!*into)
+            return usage(QStringLiteral("--%1 needs a number, not '%2'")
+                             .arg(option->names().first(), parser.value(*option)));
     }
     if (parser.isSet(encodeType)) {
         o.encodeType = number(parser.value(encodeType));
@@ -163,8 +258,43 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     return o;
 }
 
-std::optional<QString> applyMailOptions(const MailOptions& o, mail::clsSendMail& mail)
+std::optional<QString> applyMailOptions(const MailOptions& o, mail::clsSendMail& mail,
+                                        const QString& password)
 {
+    // The checking levels first: the addresses and hosts are checked as they
+    // are set.
+    if (o.addressValidation)
+        mail.setEmailAddressValidation(*o.addressValidation);
+    if (o.hostValidation)
+        mail.setSMTPHostValidation(*o.hostValidation);
+    if (o.smtpHost)
+        mail.setSMTPHost(*o.smtpHost);
+    if (o.smtpPort)
+        mail.setSMTPPort(*o.smtpPort);
+    if (o.pop3Host)
+        mail.setPOP3Host(*o.pop3Host);
+    if (o.pop3Port)
+        mail.setPOP3Port(*o.pop3Port);
+    if (o.hallo)
+        mail.setHallo(*o.hallo);
+    if (o.connectTimeout)
+        mail.setConnectTimeout(*o.connectTimeout);
+    if (o.messageTimeout)
+        mail.setMessageTimeout(*o.messageTimeout);
+    if (o.connectRetry)
+        mail.setConnectRetry(*o.connectRetry);
+    if (o.username)
+        mail.setUsername(*o.username);
+    if (o.auth)
+        mail.setUseAuthentication(true);
+    if (o.popAuth)
+        mail.setUsePopAuthentication(true);
+    if (o.startTls)
+        mail.setStartTls(true);
+    if (o.caFile)
+        mail.setCaFile(*o.caFile);
+    if (!password.isEmpty())
+        mail.setPassword(password);
     if (o.delimiter)
         mail.setDelimiter(*o.delimiter);
     const QString d = mail.Delimiter();
@@ -234,6 +364,57 @@ int printMessage(mail::clsSendMail& mail, std::FILE* out, QTextStream& err)
         return ExitFailure;
     }
     return ExitOk;
+}
+
+int sendMessage(mail::clsSendMail& mail, QTextStream& err, bool debug)
+{
+    bool sent = false;
+    bool failed = false;
+    QObject mailbox;
+    QObject::connect(&mail, &mail::clsSendMail::status, &mailbox,
+                     [&err](const QString& status) { err << status << Qt::endl; });
+    QObject::connect(&mail, &mail::clsSendMail::SendFailed, &mailbox,
+                     [&](const QString& Explanation) {
+                         failed = true;
+                         err << Program << ": " << Explanation.trimmed() << Qt::endl;
+                     });
+    QObject::connect(&mail, &mail::clsSendMail::SendSuccesful, &mailbox, [&sent] { sent = true; });
+    if (debug) {
+        // The POP3 log-in traces its PASS line; neither form of the password
+        // reaches the screen.
+        const QString password = mail.Password();
+        const QString encoded = mail::EncodeBase64Text(password).trimmed();
+        QObject::connect(&mail, &mail::clsSendMail::DebugPrint, &mailbox,
+                         [&err, password, encoded](QString txt) {
+                             if (!password.isEmpty())
+                                 txt.replace(password, QStringLiteral("********"));
+                             if (!encoded.isEmpty())
+                                 txt.replace(encoded, QStringLiteral("********"));
+                             while (txt.endsWith(QLatin1Char('\n')) ||
+                                    txt.endsWith(QLatin1Char('\r')))
+                                 txt.chop(1);
+                             err << txt << Qt::endl;
+                         });
+    }
+    mail.Send();
+    return sent && !failed ? ExitOk : ExitFailure;
+}
+
+int printMailExchanger(mail::clsSendMail& mail, const QString& domain, QTextStream& out,
+                       QTextStream& err)
+{
+    QObject mailbox;
+    QObject::connect(&mail, &mail::clsSendMail::status, &mailbox,
+                     [&err](const QString& status) { err << status << Qt::endl; });
+    const QString host = mail.MXQuery(domain);
+    if (!host.isEmpty()) {
+        out << host << Qt::endl;
+        return ExitOk;
+    }
+    const auto& recorded = mail::modMXQuery::process().recordedError();
+    err << Program << ": no mail exchanger found"
+        << (recorded ? QStringLiteral(": ") + recorded->description() : QString()) << Qt::endl;
+    return ExitFailure;
 }
 
 } // namespace app

@@ -40,6 +40,24 @@ struct MailOptions
     bool receipt = false;
     bool eightBit = false;
     bool print = false;
+    // Sending.
+    std::optional<QString> hallo;
+    std::optional<QString> smtpHost;
+    std::optional<qint32> smtpPort;
+    std::optional<qint32> hostValidation;
+    std::optional<qint32> addressValidation;
+    std::optional<qint32> connectTimeout;
+    std::optional<qint32> messageTimeout;
+    std::optional<qint32> connectRetry;
+    std::optional<QString> username;
+    std::optional<QString> pop3Host;
+    std::optional<qint32> pop3Port;
+    std::optional<QString> caFile;
+    bool auth = false;
+    bool popAuth = false;
+    bool startTls = false;
+    bool debug = false;
+    std::optional<QString> mx; // --mx: the domain to look up ("" the host's own)
 };
 
 // Reads the command line: the options, or an exit (--help with status 0, a
@@ -47,13 +65,25 @@ struct MailOptions
 std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& arguments);
 
 // Sets the component's properties from the options; list options take the
-// delimiter given with them. Returns why the body file could not be read,
-// if it could not.
-std::optional<QString> applyMailOptions(const MailOptions& options, mail::clsSendMail& mail);
+// delimiter given with them. The password comes from `password` (the
+// environment), never from the command line. Returns why the body file could
+// not be read, if it could not.
+std::optional<QString> applyMailOptions(const MailOptions& options, mail::clsSendMail& mail,
+                                        const QString& password = {});
 
 // --print: writes the bytes a send would write after the server's 354 reply,
 // through the final "." line, to `out`. ExitOk; ExitFailure with the reason
 // on `err` when the component refuses the message or `out` fails.
 int printMessage(mail::clsSendMail& mail, std::FILE* out, QTextStream& err);
+
+// Sends the message: status lines (and with `debug` the protocol lines, the
+// password masked) on `err`. ExitOk when the server took the message;
+// ExitFailure with the explanation on `err` otherwise.
+int sendMessage(mail::clsSendMail& mail, QTextStream& err, bool debug);
+
+// --mx: the best mail exchanger of the domain on `out` (ExitOk), or the
+// reason on `err` (ExitFailure).
+int printMailExchanger(mail::clsSendMail& mail, const QString& domain, QTextStream& out,
+                       QTextStream& err);
 
 } // namespace app

@@ -16,9 +16,16 @@ int main(int argc, char** argv)
     const platform::Env env = platform::systemEnv();
     mail::clsSendMail mail(env);
     QTextStream err(stderr);
-    if (const auto problem = app::applyMailOptions(options, mail)) {
+    if (options.mx) {
+        QTextStream out(stdout);
+        return app::printMailExchanger(mail, *options.mx, out, err);
+    }
+    const QString password = qEnvironmentVariable("STRAATWIJS_MAIL_PASSWORD");
+    if (const auto problem = app::applyMailOptions(options, mail, password)) {
         err << "straatwijs-mail: " << *problem << Qt::endl;
         return app::ExitFailure;
     }
-    return app::printMessage(mail, stdout, err);
+    if (options.print)
+        return app::printMessage(mail, stdout, err);
+    return app::sendMessage(mail, err, options.debug);
 }

@@ -3,10 +3,12 @@
 #include "mail/Encoders.h"
 #include "mail/HostLookup.h"
 #include "mail/Validation.h"
+#include "mail/modMXQuery.h"
 #include "platform/Convert.h"
 #include "platform/RunError.h"
 
 #include <QFileInfo>
+#include <QSslSocket>
 
 #include <cmath>
 #include <limits>
@@ -80,9 +82,36 @@ clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(pa
     // The offset in force now, daylight saving included.
     m_TimeZoneOffset = timeZoneOffsetText(-m_env.day->Now().offsetFromUtc() / 60);
     m.XMailer = DefaultXMailer;
+
+    m_mx = &modMXQuery::process();
+    m_socket = new QSslSocket(this);
+    connect(m_socket, &QAbstractSocket::connected, this, [this] { m_Connected = true; });
+    connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_Connected = false; });
+    connect(m_socket, &QIODevice::readyRead, this, [this] { readReplies(); });
+    connect(m_socket, &QIODevice::bytesWritten, this, [this](qint64 n) { bytesWritten(n); });
+    connect(m_socket, &QSslSocket::encrypted, this, [this] { m_Encrypted = true; });
+    connect(m_socket, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                // The server closing the connection is the close event, no
+                // failure: it does so after QUIT.
+                if (error == QAbstractSocket::RemoteHostClosedError)
+                    return;
+                // Handled from the event loop, outside the socket's own
+                // signal: the failure closes the socket and waits.
+                const QString description = m_socket->errorString();
+                QMetaObject::invokeMethod(
+                    this, [this, error, description] { socketError(int(error), description); },
+                    Qt::QueuedConnection);
+            });
 }
 
-clsSendMail::~clsSendMail() = default;
+clsSendMail::~clsSendMail()
+{
+    if (!socketClosed())
+        CloseSession();
+    m_socket->disconnect(this);
+    delete m_socket;
+}
 
 // ---- error list
 
@@ -101,9 +130,13 @@ void clsSendMail::RemoveError(const QString& text)
 void clsSendMail::RaiseFailure()
 {
     m_LastResult = m_ErrorList.join(QString());
-    emit SendFailed(m_LastResult);
-    m_AbortFlag = true;
+    // Emptied before the connection closes, so that a failure while it
+    // closes reports only its own text.
     m_ErrorList.clear();
+    emit SendFailed(m_LastResult);
+    if (!socketClosed())
+        CloseSession();
+    m_AbortFlag = true;
 }
 
 // ---- settings store

@@ -7,7 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+class QSslSocket;
+
 namespace mail {
+
+class modMXQuery;
 
 // The mail sender component. A caller sets its properties, sends, and hears
 // the outcome through its signals. It never throws: a rejected setting or a
@@ -55,11 +59,15 @@ class clsSendMail : public QObject
     Q_PROPERTY(bool UseAuthentication READ UseAuthentication WRITE setUseAuthentication)
     Q_PROPERTY(bool UsePopAuthentication READ UsePopAuthentication WRITE setUsePopAuthentication)
     Q_PROPERTY(QString Username READ Username WRITE setUsername)
+    Q_PROPERTY(bool StartTls READ StartTls WRITE setStartTls)
+    Q_PROPERTY(QString CaFile READ CaFile WRITE setCaFile)
 
 public:
     // Loads the stored settings when persistence is on; takes the time zone
     // offset of the Date line from env.day. `env` must outlive the instance.
+    // Each instance has a connection of its own.
     explicit clsSendMail(const platform::Env& env, QObject* parent = nullptr);
+    // Ends an open connection with QUIT.
     ~clsSendMail() override;
 
     bool AsHTML() const { return m.AsHTML; }
@@ -148,6 +156,34 @@ public:
     void setUsePopAuthentication(bool NewValue);
     QString Username() const { return m_Username; }
     void setUsername(const QString& NewValue);
+    // After EHLO, upgrade the connection to TLS (the server's certificate
+    // checked against the system's authorities and CaFile) and greet again;
+    // a server that does not offer it fails the send before any log-in.
+    bool StartTls() const { return m_StartTls; }
+    void setStartTls(bool NewValue) { m_StartTls = NewValue; }
+    // The POP3 server's port for UsePopAuthentication; not stored.
+    qint32 POP3Port() const { return m_POP3Port; }
+    void setPOP3Port(qint32 NewValue) { m_POP3Port = quint16(qBound(1, NewValue, 65535)); }
+    // A PEM file of further certificate authorities for StartTls; "" none.
+    QString CaFile() const { return m_CaFile; }
+    void setCaFile(const QString& NewValue) { m_CaFile = NewValue; }
+
+    // Sends the message the properties describe: opens the session (unless
+    // Connect left one open), sends, and closes it again. The outcome comes
+    // only as SendSuccesful or SendFailed; status, Progress and DebugPrint
+    // report on the way. Returns when the send has ended.
+    void Send();
+    // Opens the session and keeps it open for the following sends. True when
+    // it is open; otherwise SendFailed has been raised (or, for a failure of
+    // the program itself, nothing).
+    bool Connect();
+    // Ends the session Connect opened (QUIT).
+    void Disconnect();
+    // The best mail exchanger of the domain (trimmed; empty: the host's own
+    // domain), or "" with the reason as a status text.
+    QString MXQuery(const QString& IPDomain = {});
+    // The lookup MXQuery uses; the process's one unless replaced.
+    void setMXResolver(modMXQuery& resolver) { m_mx = &resolver; }
 
     // Empties the message (addresses, names, attachments, texts), Priority 3,
     // Delimiter ";"; server settings and the store stay. Always false.
@@ -202,6 +238,31 @@ private:
     bool hostAccepted(QString& value);
     bool prepareSend(SendValues& values);
 
+    // The session (SmtpSession.cpp).
+    class SessionWriter;
+    bool OpenSession();
+    bool openSession();
+    void CloseSession();
+    bool WaitForFlag(const bool& flag, qint32 seconds, bool timeoutIsError);
+    template <typename Done> bool waitUntil(Done done, double seconds, bool timeoutIsError);
+    void TimeoutFailure();
+    qint64 EstimateTransferSize() const;
+    bool connectAttempts(const QString& host, quint16 port);
+    bool startTls(const QString& greeting);
+    bool sendCommand(const QString& command, bool traced = true);
+    bool socketClosed() const;
+    bool socketConnected() const;
+    void closeSocket();
+    void sendRun();
+    bool waitForChunk();
+    bool drainQueue();
+    void readReplies();
+    void replyArrived(const QByteArray& piece);
+    void socketError(int qtError, const QString& description);
+    void bytesWritten(qint64 bytes);
+    qint32 messageTimeout() const;
+    qint32 connectTimeout() const;
+
     platform::Env m_env;
     MailMessage m;
     QStringList m_ErrorList;
@@ -223,7 +284,33 @@ private:
     bool m_UseAuthentication = false;
     bool m_UsePopAuthentication = false;
     bool m_PersistentSettings = false;
+    bool m_StartTls = false;
+    QString m_CaFile;
+    quint16 m_POP3Port = 110;
     QString m_TimeZoneOffset;
+
+    // Session state.
+    QSslSocket* m_socket = nullptr;
+    modMXQuery* m_mx = nullptr;
+    QByteArray m_received; // the start of a reply whose line end has not come yet
+    bool m_Connected = false;
+    bool m_KeepOpen = false;
+    bool m_ReplyOk = false;
+    bool m_DataReady = false;
+    bool m_AuthLoginOffered = false;
+    bool m_AuthEqualsLogin = false;
+    bool m_AuthAccepted = false;
+    bool m_StartTlsOffered = false;
+    bool m_Encrypted = false;
+    bool m_socketFailed = false;
+    bool m_replyEnded = false; // the last piece ended a reply ("250 ", not "250-")
+    int m_Pop3Step = 0;
+    bool m_Pop3Done = false;
+    qint64 m_BytesSent = 0;
+    qint64 m_BytesRemaining = 0;
+    bool m_SendProgressSeen = false;
+    qint64 m_TotalEstimate = 0;
+    int m_lastPercent = -1;
 };
 
 } // namespace mail

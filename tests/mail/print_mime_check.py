@@ -120,7 +120,8 @@ with tempfile.TemporaryDirectory() as folder:
     result = run("--print", "--from", "a@voorbeeld.nl", "--to", "geen-adres")
     check(result.returncode == 1 and result.stdout == b"", f"refusal: {result.returncode}")
     check(b"Missing or Invalid Recipient E-mail Address" in result.stderr, "refusal text")
-    for args in (["--print", "--encode-type", "2"], ["--print", "--onbekend"], ["--to", "a@b.nl"]):
+    for args in (["--print", "--encode-type", "2"], ["--print", "--onbekend"],
+                 ["--print", "overbodig"]):
         check(run(*args).returncode == 2, f"usage error for {args}")
     check(run("--help").returncode == 0, "--help")
 

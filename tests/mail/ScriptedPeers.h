@@ -1,0 +1,196 @@
+#pragma once
+
+#include <QFile>
+#include <QHostAddress>
+#include <QList>
+#include <QNetworkDatagram>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QtEndian>
+#include <functional>
+
+namespace testing_support {
+
+// A mail server on 127.0.0.1 that plays a script: each connection takes the
+// next entry as its greeting, each line a client sends takes the next entry as
+// its reply, and the lines are recorded. After a reply beginning "354" the data
+// through the line "." is one entry, recorded as "<data>" (the bytes in
+// `data`). Entries: "" answers nothing; "<close>" closes the connection (in
+// the data, at its first bytes); a reply ending in "<tls>" starts TLS once
+// sent; a "|" splits a reply into two writes a few milliseconds apart.
+class ScriptedPeer : public QTcpServer
+{
+public:
+    explicit ScriptedPeer(QList<QByteArray> script) : m_script(std::move(script))
+    {
+        listen(QHostAddress::LocalHost);
+    }
+    quint16 port() const { return serverPort(); }
+
+    QList<QByteArray> received;
+    QByteArray data;
+    int connections = 0;
+    QString tlsFolder; // server.pem and server.key for "<tls>"
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        ++connections;
+        QObject::connect(socket, &QIODevice::readyRead, socket, [this, socket] { read(socket); });
+        reply(socket, next());
+    }
+
+private:
+    QByteArray next() { return m_script.isEmpty() ? QByteArray() : m_script.takeFirst(); }
+
+    void reply(QSslSocket* socket, QByteArray text)
+    {
+        if (text == "<close>") {
+            socket->disconnectFromHost();
+            return;
+        }
+        const bool tls = text.endsWith("<tls>");
+        text.chop(tls ? 5 : 0);
+        m_inData = text.startsWith("354");
+        const qsizetype split = text.indexOf('|');
+        if (split >= 0) {
+            socket->write(text.left(split));
+            socket->flush();
+            const QByteArray rest = text.mid(split + 1);
+            QTimer::singleShot(20, socket, [socket, rest] { socket->write(rest); });
+            return;
+        }
+        socket->write(text);
+        if (tls) {
+            socket->setLocalCertificate(
+                QSslCertificate::fromPath(tlsFolder + "/server.pem").value(0));
+            QFile key(tlsFolder + "/server.key");
+            key.open(QIODevice::ReadOnly);
+            socket->setPrivateKey(QSslKey(&key, QSsl::Rsa));
+            socket->startServerEncryption();
+        }
+    }
+
+    void read(QSslSocket* socket)
+    {
+        m_buffer += socket->readAll();
+        for (;;) {
+            if (m_inData) {
+                if (!m_buffer.isEmpty() && m_script.value(0) == "<close>") {
+                    m_script.removeFirst();
+                    received << "<data cut>";
+                    m_buffer.clear();
+                    socket->abort();
+                    return;
+                }
+                const qsizetype end = m_buffer.indexOf("\r\n.\r\n");
+                if (end < 0)
+                    return;
+                data = m_buffer.left(end + 5);
+                m_buffer.remove(0, end + 5);
+                m_inData = false;
+                received << "<data>";
+                reply(socket, next());
+                continue;
+            }
+            const qsizetype end = m_buffer.indexOf('\n');
+            if (end < 0)
+                return;
+            QByteArray line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            received << line;
+            reply(socket, next());
+        }
+    }
+
+    QList<QByteArray> m_script;
+    QByteArray m_buffer;
+    bool m_inData = false;
+};
+
+// A DNS server on 127.0.0.1 that answers each question with what `answer`
+// makes of it (nothing when that is empty) and records the questions.
+class DnsPeer
+{
+public:
+    DnsPeer()
+    {
+        socket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&socket, &QUdpSocket::readyRead, [this] {
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram question = socket.receiveDatagram();
+                questions << question.data();
+                if (heard)
+                    heard(question);
+                const QList<QByteArray> replies =
+                    answer ? answer(question.data())
+                           : QList<QByteArray>{reply(question.data(), 0, {})};
+                for (const QByteArray& r : replies)
+                    socket.writeDatagram(r, question.senderAddress(), question.senderPort());
+            }
+        });
+    }
+    ~DnsPeer()
+    {
+        qunsetenv("STRAATWIJS_RESOLV_CONF");
+        qunsetenv("STRAATWIJS_DNS_PORT");
+    }
+    quint16 port() const { return socket.localPort(); }
+    // Points the lookup at this peer through a resolver file in `dir`.
+    void configure(const QTemporaryDir& dir, const QByteArray& conf)
+    {
+        QFile file(dir.filePath("resolv.conf"));
+        file.open(QIODevice::WriteOnly);
+        file.write(conf);
+        qputenv("STRAATWIJS_RESOLV_CONF", file.fileName().toLocal8Bit());
+        qputenv("STRAATWIJS_DNS_PORT", QByteArray::number(port()));
+    }
+
+    // The answer records for a question: the question echoed with its
+    // identifier, flags 0x8180 and the answer count, then the records.
+    static QByteArray reply(const QByteArray& question, quint16 count, const QByteArray& records)
+    {
+        QByteArray r = question;
+        r[2] = char(0x81);
+        r[3] = char(0x80);
+        qToBigEndian(count, r.data() + 6);
+        return r + records;
+    }
+    // An MX record owned by the question's name (a pointer to offset 12).
+    static QByteArray mx(quint16 preference, const QByteArray& labels)
+    {
+        QByteArray r("\xC0\x0C\x00\x0F\x00\x01\x00\x00\x0E\x10", 10);
+        QByteArray rdata(2, '\0');
+        qToBigEndian(preference, rdata.data());
+        rdata += labels;
+        QByteArray length(2, '\0');
+        qToBigEndian(quint16(rdata.size()), length.data());
+        return r + length + rdata;
+    }
+
+    QUdpSocket socket;
+    QList<QByteArray> questions;
+    std::function<void(const QNetworkDatagram& question)> heard;
+    // Without one, every question gets an empty answer.
+    std::function<QList<QByteArray>(const QByteArray& question)> answer;
+};
+
+// The name in label form, with its final 0.
+inline QByteArray labels(const QByteArray& name)
+{
+    QByteArray out;
+    for (const QByteArray& piece : name.split('.'))
+        out += char(piece.size()) + piece;
+    return out + '\0';
+}
+
+} // namespace testing_support

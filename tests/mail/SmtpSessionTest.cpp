@@ -1,0 +1,416 @@
+#include "ScriptedPeers.h"
+#include "mail/clsSendMail.h"
+#include "mail/modMXQuery.h"
+#include "support/MailDoubles.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <numeric>
+
+using namespace mail;
+using testing_support::ScriptedPeer;
+
+namespace {
+
+const QByteArray Hi = "220 peer ready\r\n";
+const QByteArray Helo = "250 peer\r\n";
+const QByteArray Ok = "250 OK\r\n";
+const QByteArray Go = "354 go ahead\r\n";
+const QByteArray Queued = "250 queued\r\n";
+const QByteArray Bye = "221 bye\r\n";
+const QByteArray AskUser = "334 VXNlcm5hbWU6\r\n";     // "Username:"
+const QByteArray AskPassword = "334 UGFzc3dvcmQ6\r\n"; // "Password:"
+const QString Timeout = "Timeout occurred: The SMTP Host did not respond to the request";
+
+// The stream with its time-dependent parts (Date line, boundary) made equal.
+QByteArray timeless(QByteArray stream)
+{
+    QString text = QString::fromLatin1(stream);
+    text.replace(QRegularExpression("Date: [^\r]*"), "Date: -");
+    text.replace(QRegularExpression("_NextPart_000_[0-9A-F.]+"), "_NextPart_000_-");
+    return text.toLatin1();
+}
+
+class Session : public ::testing::Test
+{
+protected:
+    testing_support::MailTestEnv t;
+    QTemporaryDir dir;
+    std::unique_ptr<clsSendMail> mail;
+    QStringList statuses;
+    QStringList failures;
+    QStringList traces;
+    QList<int> progress;
+    int successes = 0;
+
+    void SetUp() override
+    {
+        // The day clock moves with every recorded pause, as time would.
+        t.wait.during = [this](qint32 ms) { t.zoned.advance(ms); };
+        mail = make();
+    }
+    std::unique_ptr<clsSendMail> make()
+    {
+        auto m = std::make_unique<clsSendMail>(t.env);
+        m->setSMTPHostValidation(0);
+        m->setSMTPHost("127.0.0.1");
+        m->setFrom("jan@voorbeeld.nl");
+        m->setRecipient("piet@voorbeeld.nl");
+        m->setSubject("Verslag");
+        m->setMessage("Hallo Piet,\r\n.punt\r\n");
+        m->setConnectTimeout(10);
+        QObject::connect(m.get(), &clsSendMail::status,
+                         [this](const QString& s) { statuses << s; });
+        QObject::connect(m.get(), &clsSendMail::SendFailed,
+                         [this](const QString& s) { failures << s; });
+        QObject::connect(m.get(), &clsSendMail::DebugPrint,
+                         [this](const QString& s) { traces << s; });
+        QObject::connect(m.get(), &clsSendMail::Progress, [this](int p) { progress << p; });
+        QObject::connect(m.get(), &clsSendMail::SendSuccesful, [this] { ++successes; });
+        return m;
+    }
+    void sendTo(ScriptedPeer& peer)
+    {
+        mail->setSMTPPort(peer.port());
+        mail->Send();
+    }
+    qint64 waitedMs() const
+    {
+        return std::accumulate(t.wait.pauses.begin(), t.wait.pauses.end(), qint64(0));
+    }
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+};
+
+QList<QByteArray> plainScript(int recipients = 1)
+{
+    QList<QByteArray> script{Hi, Helo, Ok};
+    for (int i = 0; i < recipients; ++i)
+        script << Ok;
+    return script << Go << Queued << Bye;
+}
+
+} // namespace
+
+TEST_F(Session, PlainSendWithAttachmentsFollowsTheCommandSequence)
+{
+    // The reply to MAIL FROM comes in two pieces.
+    ScriptedPeer peer({Hi, Helo, "25|0 OK\r\n", Ok, Ok, Ok, Go, Queued, Bye});
+    mail->setCcRecipient("kees@voorbeeld.nl");
+    mail->setBccRecipient("geheim@voorbeeld.nl");
+    mail->setAttachment(file("a.bin", QByteArray(30000, '\xA5')) + ";" + file("b.txt", "tekst"));
+    testing_support::RecordingWriter expected;
+    auto same = make();
+    same->setCcRecipient(mail->CcRecipient());
+    same->setAttachment(mail->Attachment());
+    ASSERT_TRUE(same->writeMessage(expected));
+    statuses.clear();
+
+    sendTo(peer);
+
+    EXPECT_EQ(peer.received,
+              (QList<QByteArray>{"HELO voorbeeld.nl", "MAIL FROM: <jan@voorbeeld.nl>",
+                                 "RCPT TO: <piet@voorbeeld.nl>", "RCPT TO: <kees@voorbeeld.nl>",
+                                 "RCPT TO: <geheim@voorbeeld.nl>", "DATA", "<data>", "QUIT"}));
+    EXPECT_EQ(timeless(peer.data), timeless(expected.bytes));
+    EXPECT_EQ(statuses,
+              (QStringList{"Connecting to SMTP Server (127.0.0.1)...",
+                           "Initializing Communications...", "Sending Sender Information...",
+                           "Sending Recipient Information...", "Sending Message...",
+                           "Sending Attachment, a.bin...", "Sending Attachment, b.txt...",
+                           "Transmission Complete...", "Closing Connection..."}));
+    EXPECT_EQ(traces.mid(0, 4), (QStringList{QString(Hi), "HELO voorbeeld.nl", QString(Helo),
+                                             "MAIL FROM: <jan@voorbeeld.nl>"}));
+    EXPECT_EQ(traces.count("<<infile>>"), 4);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join('|').toStdString();
+    EXPECT_EQ(successes, 1);
+    EXPECT_TRUE(mail->SentOk());
+    EXPECT_EQ(mail->LastResult(), "OK");
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.last(), 100);
+}
+
+TEST_F(Session, EhloLogsInWithTheThreePrompts)
+{
+    ScriptedPeer peer({Hi, "250-peer\r\n250-Auth=Login\r\n250 AUTH PLAIN LOGIN\r\n", AskUser,
+                       AskPassword, "235 welcome\r\n", Ok, Ok, Go, Queued, Bye});
+    mail->setUseAuthentication(true);
+    mail->setUsername("jan");
+    mail->setPassword("geheim");
+    mail->setHallo("  ");
+    sendTo(peer);
+    EXPECT_EQ(peer.received,
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH Login", "amFu", "Z2VoZWlt",
+                                 "MAIL FROM: <jan@voorbeeld.nl> AUTH=jan@voorbeeld.nl",
+                                 "RCPT TO: <piet@voorbeeld.nl>", "DATA", "<data>", "QUIT"}));
+    EXPECT_TRUE(statuses.contains("Host Login OK!"));
+    EXPECT_EQ(successes, 1);
+    EXPECT_LT(waitedMs(), 5000); // LOGIN was offered, after PLAIN: no pause
+    for (const QString& line : traces)
+        EXPECT_FALSE(line.contains("geheim") || line.contains("Z2VoZWlt"));
+
+    // Without an offer: five seconds, then on without a log-in.
+    ScriptedPeer plain({Hi, Helo, Ok, Ok, Go, Queued, Bye});
+    mail->setHallo("mijnhost");
+    t.wait.pauses.clear();
+    sendTo(plain);
+    EXPECT_EQ(plain.received.mid(0, 2),
+              (QList<QByteArray>{"EHLO mijnhost", "MAIL FROM: <jan@voorbeeld.nl>"}));
+    EXPECT_TRUE(statuses.contains("Login Not Supported by Host, Continuing..."));
+    EXPECT_GE(waitedMs(), 5000);
+    EXPECT_EQ(successes, 2);
+}
+
+TEST_F(Session, LoginThatDoesNotEndIn235Fails)
+{
+    // An unknown prompt is cancelled; no 235 follows.
+    ScriptedPeer silent({Hi, "250 AUTH LOGIN\r\n", "334 V2F0Pw==\r\n", "", "", Bye});
+    mail->setUseAuthentication(true);
+    sendTo(silent);
+    EXPECT_EQ(silent.received,
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH Login", "", "*", "QUIT"}));
+    EXPECT_EQ(failures, QStringList{"Login: Login failed"});
+    EXPECT_TRUE(statuses.contains("Host Login Failed!"));
+
+    // A refusal is reported, and then the failed log-in.
+    failures.clear();
+    ScriptedPeer refusing({Hi, "250 AUTH LOGIN\r\n", AskUser, AskPassword, "535 nope\r\n", Bye});
+    mail->setUsername("jan");
+    mail->setPassword("fout");
+    sendTo(refusing);
+    EXPECT_EQ(refusing.received.last(), "QUIT");
+    EXPECT_EQ(failures, (QStringList{"535 nope\r\n", "Login: Login failed"}));
+    EXPECT_EQ(successes, 0);
+}
+
+TEST_F(Session, RefusalsEndTheSendWithTheServersReply)
+{
+    struct Case
+    {
+        QList<QByteArray> script;
+        QList<QByteArray> commands;
+        QString explanation;
+    };
+    mail->setRecipient("a@voorbeeld.nl;b@voorbeeld.nl;c@voorbeeld.nl");
+    const QList<Case> cases{
+        {{Hi, Helo, Ok, Ok, "550 no such user\r\n", Bye},
+         {"HELO voorbeeld.nl", "MAIL FROM: <jan@voorbeeld.nl>", "RCPT TO: <a@voorbeeld.nl>",
+          "RCPT TO: <b@voorbeeld.nl>", "QUIT"},
+         "550 no such user\r\n"},
+        {{Hi, Helo, "451 try later\r\n", Bye},
+         {"HELO voorbeeld.nl", "MAIL FROM: <jan@voorbeeld.nl>", "QUIT"},
+         "451 try later\r\n"},
+        // The 221 to QUIT must not turn a refused message into a success.
+        {{Hi, Helo, Ok, Ok, Ok, Ok, Go, "554 rejected\r\n", Bye},
+         {"HELO voorbeeld.nl", "MAIL FROM: <jan@voorbeeld.nl>", "RCPT TO: <a@voorbeeld.nl>",
+          "RCPT TO: <b@voorbeeld.nl>", "RCPT TO: <c@voorbeeld.nl>", "DATA", "<data>", "QUIT"},
+         "554 rejected\r\n"},
+    };
+    for (const Case& c : cases) {
+        failures.clear();
+        ScriptedPeer peer(c.script);
+        sendTo(peer);
+        EXPECT_EQ(peer.received, c.commands);
+        EXPECT_EQ(failures, QStringList{c.explanation});
+        EXPECT_EQ(mail->LastResult(), c.explanation);
+        EXPECT_FALSE(mail->SentOk());
+    }
+    EXPECT_EQ(successes, 0);
+}
+
+TEST_F(Session, NoGreetingTimesOutAfterTheFullTimeAcrossMidnight)
+{
+    t.zoned.seconds = 86400 - 10;
+    ScriptedPeer mute({""});
+    mail->setConnectTimeout(30);
+    sendTo(mute);
+    EXPECT_EQ(failures, QStringList{Timeout});
+    // 30 s for the greeting, then at most 2 s for the reply to QUIT.
+    EXPECT_GE(waitedMs(), 30000);
+    EXPECT_LT(waitedMs(), 33000);
+}
+
+TEST_F(Session, StoredMessageTimeoutsBelowOneSecondStillEndInAFailure)
+{
+    t.settings.values["Briefbode/Settings/PersistentSettings"] = "-1";
+    for (const auto& [stored, least] : {std::pair{"-45", 45000}, std::pair{"0", 1000}}) {
+        t.settings.values["Briefbode/Settings/MessageTimeout"] = stored;
+        mail = make();
+        mail->setSMTPHost("127.0.0.1");
+        ScriptedPeer deaf({Hi, Helo, "", Bye});
+        failures.clear();
+        t.wait.pauses.clear();
+        sendTo(deaf);
+        EXPECT_EQ(failures, QStringList{Timeout}) << stored;
+        EXPECT_GE(waitedMs(), least);
+        EXPECT_LT(waitedMs(), least + 3000);
+    }
+}
+
+TEST_F(Session, RefusedConnectionAndConnectionLostDuringData)
+{
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        closedPort = probe.serverPort();
+    }
+    mail->setSMTPPort(closedPort);
+    mail->Send();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].startsWith("10061 - ")) << failures[0].toStdString();
+
+    failures.clear();
+    ScriptedPeer dropping({Hi, Helo, Ok, Ok, Go, "<close>"});
+    mail->setAttachment(file("groot.bin", QByteArray(400000, 'x')));
+    sendTo(dropping);
+    EXPECT_EQ(dropping.received.last(), "<data cut>");
+    EXPECT_EQ(failures.size(), 1);
+    EXPECT_EQ(successes, 0);
+}
+
+TEST_F(Session, Pop3LogInBeforeSmtp)
+{
+    ScriptedPeer pop({"+OK pop ready\r\n", "+OK\r\n", "+OK\r\n", "+OK bye\r\n"});
+    ScriptedPeer smtp(plainScript());
+    mail->setUsePopAuthentication(true);
+    mail->setPOP3Host("127.0.0.1");
+    mail->setPOP3Port(pop.port());
+    mail->setUsername("jan");
+    mail->setPassword("geheim");
+    sendTo(smtp);
+    EXPECT_EQ(pop.received, (QList<QByteArray>{"USER jan", "PASS geheim", "QUIT"}));
+    EXPECT_EQ(statuses.mid(0, 3), (QStringList{"Connecting to POP3 Server (127.0.0.1)...",
+                                               "POP3 Authentication Successful...",
+                                               "Connecting to SMTP Server (127.0.0.1)..."}));
+    EXPECT_EQ(successes, 1);
+
+    ScriptedPeer refusing({"+OK\r\n", "+OK\r\n", "-ERR wrong password\r\n"});
+    ScriptedPeer unused(plainScript());
+    mail->setPOP3Port(refusing.port());
+    sendTo(unused);
+    EXPECT_EQ(failures, QStringList{"-ERR wrong password\r\n"});
+    EXPECT_EQ(unused.connections, 0);
+
+    // A dialogue that never ends is no log-in.
+    failures.clear();
+    ScriptedPeer stalled({"+OK\r\n", ""});
+    mail->setPOP3Port(stalled.port());
+    sendTo(unused);
+    EXPECT_EQ(failures, QStringList{Timeout});
+    EXPECT_EQ(unused.connections, 0);
+    EXPECT_EQ(successes, 1);
+}
+
+TEST_F(Session, AtMostOneHundredRecipients)
+{
+    QStringList many;
+    for (int i = 0; i < 101; ++i)
+        many << QString("r%1@voorbeeld.nl").arg(i);
+    mail->setRecipient(many.join(';'));
+    ScriptedPeer peer(plainScript(100));
+    sendTo(peer);
+    EXPECT_EQ(failures, QStringList{"Too many recipients"});
+    EXPECT_EQ(peer.connections, 0);
+    mail->setRecipient(many.mid(1).join(';'));
+    sendTo(peer);
+    EXPECT_EQ(peer.received.size(), 2 + 100 + 3);
+    EXPECT_EQ(successes, 1);
+}
+
+TEST_F(Session, ConnectKeepsOneSessionForTwoSends)
+{
+    ScriptedPeer peer({Hi, Helo, Ok, Ok, Go, Queued, Ok, Ok, Go, Queued, Bye, Hi, Helo, Bye});
+    mail->setSMTPPort(peer.port());
+    ASSERT_TRUE(mail->Connect());
+    mail->Send();
+    mail->setSubject("Tweede");
+    mail->Send();
+    mail->Disconnect();
+    const QList<QByteArray> one{"MAIL FROM: <jan@voorbeeld.nl>", "RCPT TO: <piet@voorbeeld.nl>",
+                                "DATA", "<data>"};
+    EXPECT_EQ(peer.received,
+              QList<QByteArray>{"HELO voorbeeld.nl"} + one + one + QList<QByteArray>{"QUIT"});
+    EXPECT_EQ(peer.connections, 1);
+    EXPECT_EQ(successes, 2);
+
+    // An instance that goes away ends its session with QUIT.
+    ASSERT_TRUE(mail->Connect());
+    mail.reset();
+    EXPECT_EQ(peer.connections, 2);
+    EXPECT_EQ(peer.received.mid(peer.received.size() - 2),
+              (QList<QByteArray>{"HELO voorbeeld.nl", "QUIT"}));
+}
+
+TEST_F(Session, WithoutAHostTheMailExchangerIsAsked)
+{
+    testing_support::DnsPeer dns;
+    dns.configure(dir, "nameserver 127.0.0.1\ndomain voorbeeld.nl\n");
+    dns.answer = [](const QByteArray& q) {
+        return QList<QByteArray>{testing_support::DnsPeer::reply(
+            q, 1, testing_support::DnsPeer::mx(10, testing_support::labels("127.0.0.1")))};
+    };
+    modMXQuery mx;
+    ScriptedPeer peer(plainScript());
+    mail = make();
+    mail->setMXResolver(mx);
+    mail->setSMTPHost("");
+    sendTo(peer);
+    EXPECT_EQ(statuses.mid(0, 2),
+              (QStringList{"Performing MX Query", "Connecting to SMTP Server (127.0.0.1)..."}));
+    EXPECT_EQ(successes, 1);
+
+    dns.answer = {};
+    mail = make();
+    mail->setMXResolver(mx);
+    mail->setSMTPHost("");
+    mail->Send();
+    EXPECT_EQ(failures, QStringList{"Invalid or Missing SMTP Host Name"});
+}
+
+TEST_F(Session, StartTlsBeforeTheLogInOrNoSendAtAll)
+{
+    const QString data = QStringLiteral(MAIL_TEST_DATA);
+    mail->setSMTPHost("localhost");
+    mail->setStartTls(true);
+    mail->setUseAuthentication(true);
+    mail->setUsername("jan");
+    mail->setPassword("geheim");
+    mail->setCaFile(data + "/test-ca.pem");
+    const QByteArray offer = "250-peer\r\n250 STARTTLS\r\n";
+    ScriptedPeer tls({Hi, offer, "220 go ahead\r\n<tls>", "250-peer\r\n250 AUTH LOGIN\r\n", AskUser,
+                      AskPassword, "235 welcome\r\n", Ok, Ok, Go, Queued, Bye});
+    tls.tlsFolder = data;
+    sendTo(tls);
+    EXPECT_EQ(tls.received,
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "STARTTLS", "EHLO voorbeeld.nl", "AUTH Login",
+                                 "amFu", "Z2VoZWlt", "MAIL FROM: <jan@voorbeeld.nl>",
+                                 "RCPT TO: <piet@voorbeeld.nl>", "DATA", "<data>", "QUIT"}));
+    EXPECT_EQ(successes, 1) << failures.join('|').toStdString();
+
+    // A certificate the system does not trust ends the send at the handshake.
+    mail->setCaFile("");
+    ScriptedPeer untrusted({Hi, offer, "220 go ahead\r\n<tls>"});
+    untrusted.tlsFolder = data;
+    sendTo(untrusted);
+    EXPECT_EQ(untrusted.received, (QList<QByteArray>{"EHLO voorbeeld.nl", "STARTTLS"}));
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("certificate")) << failures[0].toStdString();
+
+    // No offer: nothing but QUIT follows EHLO.
+    failures.clear();
+    ScriptedPeer clear({Hi, "250-peer\r\n250 AUTH LOGIN\r\n", Bye});
+    sendTo(clear);
+    EXPECT_EQ(clear.received, (QList<QByteArray>{"EHLO voorbeeld.nl", "QUIT"}));
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("does not offer STARTTLS"));
+    EXPECT_EQ(successes, 1);
+}
