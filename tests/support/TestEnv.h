@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Env.h"
+#include "platform/RunError.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QList>
@@ -71,5 +72,16 @@ struct TestEnv
     platform::NumberedFiles files;
     platform::Env env;
 };
+
+// The run-time error a call throws; number 0 when it throws none.
+template <typename Call> platform::RunError thrown(Call&& call)
+{
+    try {
+        call();
+    } catch (const platform::RunError& e) {
+        return e;
+    }
+    return platform::RunError(0, QStringLiteral("no error"));
+}
 
 } // namespace testing_support
