@@ -11,7 +11,6 @@
 #include <thread>
 
 using lookup::Claim;
-using lookup::countPassedOver;
 using lookup::Database;
 using lookup::ResetQuery;
 using lookup::SearchQuery;
@@ -59,22 +58,6 @@ TEST_P(RequestQueue, TakesOneOpenRequestOfTheWantedType)
     EXPECT_FALSE(SearchQuery(db, "").taken);
     EXPECT_EQ(t->statuses("Gouda"), QStringList{"Y"});
     EXPECT_TRUE(sink.lines.size() == 2) << "the queue reports nothing";
-}
-
-// Requests without a usable text or type are not claimed (and abandoned in
-// "L"); they are counted, so a batch can say it passed them over.
-TEST_P(RequestQueue, BlankQueriesArePassedOverAndCounted)
-{
-    t->addRequest("", "S");
-    t->addRequest("   ", "S");
-    t->addRequest("  Ede ", "S");
-    t->addRequest("", "M");
-    EXPECT_EQ(countPassedOver(db, "S"), 2);
-    EXPECT_EQ(countPassedOver(db, ""), 3);
-    const Claim c = SearchQuery(db, "S");
-    EXPECT_EQ(c.Query, "  Ede "); // exactly as it stands
-    EXPECT_FALSE(SearchQuery(db, "").taken);
-    EXPECT_EQ(t->countStatus("N"), 3);
 }
 
 // Two rows with the same text: one left "L" by an earlier crash, one open.
