@@ -125,15 +125,7 @@ TEST_F(PageWalkTest, BlockOnAnyPageEndsTheWalk)
     EXPECT_EQ(sink.lines.last(), "Blocked");
     EXPECT_EQ(pauses(), (QList<qint32>{10000, 3000, 10000, 3000, 10000}));
 
-    // The third page of a small search.
-    postcodesite::PostcodeSite later{postcodesite::SiteOptions{.port = 0, .blockAfterRequests = 2}};
-    ASSERT_TRUE(later.listen());
-    sink.lines.clear();
-    const WalkResult small = walk.GetPostcodes(later.baseUrl(), "1012", "S");
-    EXPECT_EQ(small.outcome, WalkResult::Blocked);
-    EXPECT_EQ(urls().size(), 3);
-    EXPECT_EQ(sink.lines.count("Blocked"), 1);
-
+    // A block on a later page of a small search: DoQuery's block test.
     // The marker is exact, and counts also on a page with an error status.
     site.options().fixedPages = {
         {"/blocked", "<p>Wij kunnen voorlopig geen zoekopdrachten aannemen.</p>"},
