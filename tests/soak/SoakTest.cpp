@@ -46,20 +46,19 @@ Texts requestTexts(TestDatabase& t, int n)
 
 // The local site as a process of its own, so it keeps up with several
 // harvesters whatever this process does.
-struct Site
+struct Site : QProcess
 {
     Site()
     {
-        process.start(POSTCODE_SITE_PROGRAM, {"--port", "0"});
-        EXPECT_TRUE(process.waitForStarted() && process.waitForReadyRead(5000));
-        url = "http://127.0.0.1:" + QString::fromUtf8(process.readLine()).trimmed();
+        start(POSTCODE_SITE_PROGRAM, {"--port", "0"});
+        EXPECT_TRUE(waitForStarted() && waitForReadyRead(5000));
+        url = "http://127.0.0.1:" + QString::fromUtf8(readLine()).trimmed();
     }
-    ~Site()
+    ~Site() override
     {
-        process.kill();
-        process.waitForFinished();
+        kill();
+        waitForFinished();
     }
-    QProcess process;
     QString url;
 };
 
