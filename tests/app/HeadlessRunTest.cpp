@@ -58,14 +58,6 @@ TEST(HeadlessRun, ExitStatusSaysHowTheBatchEnded)
 {
     {
         HeadlessBatch b;
-        b.t.addRequest("1010", "S");
-        b.t.addRequest("1011", "S");
-        EXPECT_EQ(b.run(5), app::ExitOk);
-        EXPECT_EQ(b.statuses(), "YY");
-        EXPECT_EQ(b.t.harvested().size(), 21);
-    }
-    {
-        HeadlessBatch b;
         b.site.options().blockAfterSearches = 1;
         for (const char* query : {"1010", "9999", "1011"})
             b.t.addRequest(query, "S");
