@@ -5,6 +5,7 @@
 #include "support/RecordingSink.h"
 #include "support/TestEnv.h"
 
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -30,20 +31,9 @@ protected:
     }
     QStringList urls() const
     {
-        QStringList out;
-        for (const QString& line : sink.lines)
-            if (line.startsWith("URL = "))
-                out << line.mid(6);
-        return out;
+        return sink.lines.filter(QRegularExpression("^URL = ")).replaceInStrings("URL = ", "");
     }
     QList<qint32> pauses() const { return te.wait.pausesLongerThan(PagePollMs); }
-    static QStringList streets(const WalkResult& r)
-    {
-        QStringList out;
-        for (const auto& record : r.records)
-            out << record->Straat.toString();
-        return out;
-    }
     // The red line of a failed load, and that it is the walk's last word.
     void expectFailureLine(const QString& address, const QString& reason)
     {
