@@ -2,7 +2,6 @@
 #include "platform/RunError.h"
 #include "support/MailDoubles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

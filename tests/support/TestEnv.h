@@ -19,7 +19,10 @@ public:
     quint32 GetTickCount() override { return tick; }
     QDate date{2026, 12, 6};
     double Timer() override { return seconds; }
-    QDateTime Now() override;
+    QDateTime Now() override
+    {
+        return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(seconds * 1000)));
+    }
     // Moves both clocks on; the day clock wraps at midnight.
     void advance(qint64 ms);
 };
@@ -52,9 +55,15 @@ class MemorySettingsStore : public platform::SettingsStore
 public:
     QMap<QString, QString> values; // "App/Section/Key" -> text
     QString GetSetting(const QString& AppName, const QString& Section, const QString& Key,
-                       const QVariant& Default) override;
+                       const QVariant& Default) override
+    {
+        return values.value(AppName + '/' + Section + '/' + Key, Default.toString());
+    }
     void SaveSetting(const QString& AppName, const QString& Section, const QString& Key,
-                     const QString& Setting) override;
+                     const QString& Setting) override
+    {
+        values.insert(AppName + '/' + Section + '/' + Key, Setting);
+    }
 };
 
 // An Env of fakes: clocks, recording wait, sequence random, memory
