@@ -252,7 +252,7 @@ TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
     EXPECT_EQ(stream.count("\r\n.\r\n"), 1);
 }
 
-TEST(PrepareMessage, DotStuffingAndLineEnds)
+TEST(PrepareMessage, DotStuffingLineEndsAndFoldingAt998)
 {
     EXPECT_EQ(PrepareMessage(""), "");
     EXPECT_EQ(PrepareMessage(".a\r\n..b\r\nc."), "..a\r\n...b\r\nc.");
@@ -260,10 +260,8 @@ TEST(PrepareMessage, DotStuffingAndLineEnds)
     // can end the data early.
     EXPECT_EQ(PrepareMessage("a\n.\nb"), "a\r\n..\r\nb");
     EXPECT_EQ(PrepareMessage("a\r.\rb\r\n.\n"), "a\r\n..\r\nb\r\n..\r\n");
-}
 
-TEST(PrepareMessage, LongLinesFoldAt998)
-{
+    // Long lines fold at 998.
     const QString x(2000, 'x');
     EXPECT_EQ(PrepareMessage(x), x.left(998) + "\r\n" + x.left(998) + "\r\n" + x.left(4));
     // At the last blank at or before 998; the blank ends the piece.
