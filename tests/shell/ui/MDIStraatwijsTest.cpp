@@ -115,7 +115,7 @@ TEST(MDIStraatwijs, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     expectDockedAtTheBottom(w, top.bottom() + 1);
 
     QTimer::singleShot(0, w.mnuEinde, &QAction::trigger);
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    QTimer::singleShot(5000, &w, [] { QCoreApplication::exit(99); }); // not stuck for ever
     EXPECT_EQ(QCoreApplication::exec(), 0);
     ASSERT_NE(w.lookupForm(), nullptr); // it deletes itself when closed
     EXPECT_TRUE(f.exits.isEmpty());
