@@ -1,18 +1,16 @@
 #include "app/HeadlessRun.h"
 
 #include "PostcodeSite.h"
+#include "lookup/PageWalk.h"
 #include "messages/MessageLog.h"
 #include "shell/CommandBoundary.h"
 #include "shell/Shell.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QTest>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -60,14 +58,6 @@ TEST(HeadlessRun, ExitStatusSaysHowTheBatchEnded)
 {
     {
         HeadlessBatch b;
-        b.t.addRequest("1010", "S");
-        b.t.addRequest("1011", "S");
-        EXPECT_EQ(b.run(5), app::ExitOk);
-        EXPECT_EQ(b.statuses(), "YY");
-        EXPECT_EQ(b.t.harvested().size(), 21);
-    }
-    {
-        HeadlessBatch b;
         b.site.options().blockAfterSearches = 1;
         for (const char* query : {"1010", "9999", "1011"})
             b.t.addRequest(query, "S");
@@ -75,6 +65,12 @@ TEST(HeadlessRun, ExitStatusSaysHowTheBatchEnded)
         EXPECT_EQ(b.statuses(), "YNN");
         EXPECT_TRUE(b.log.text().contains("Blocked"));
         EXPECT_TRUE(b.log.text().contains("DoSmall ended."));
+        // The batch ended after the blocked request's pause; the next
+        // command starts unblocked.
+        EXPECT_EQ(b.te.wait.pausesLongerThan(lookup::PagePollMs).size(), 2);
+        b.site.options().blockAfterSearches = 0;
+        EXPECT_EQ(b.run(2), app::ExitOk);
+        EXPECT_EQ(b.statuses(), "YYY");
     }
     {
         HeadlessBatch b;
@@ -115,14 +111,7 @@ struct Program
     // Serves the site until `done` holds (at most `limitMs`).
     bool serveUntil(const std::function<bool()>& done, int limitMs = 20000)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < limitMs) {
-            QEventLoop loop;
-            QTimer::singleShot(10, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        return done();
+        return QTest::qWaitFor(done, limitMs);
     }
     bool finished(int limitMs = 20000)
     {
@@ -196,17 +185,12 @@ TEST(HeadlessRun, LostDatabaseEndsTheProgramWithStatusOne)
 
     // Once the request is taken (its page comes after 3 s), cut the connection.
     ASSERT_TRUE(p.serveUntil([&t] { return t.statuses("1010") == QStringList{"L"}; }));
-    QSqlQuery find(t.connection());
-    ASSERT_TRUE(find.exec(QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = "
-                                         "'%1' AND ID <> CONNECTION_ID()")
-                              .arg(c.Database)));
-    int killed = 0;
-    while (find.next()) {
-        QSqlQuery kill(t.connection());
-        kill.exec(QStringLiteral("KILL CONNECTION %1").arg(find.value(0).toLongLong()));
-        ++killed;
-    }
-    EXPECT_EQ(killed, 1);
+    const QStringList ids = t.lines("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = ? "
+                                    "AND ID <> CONNECTION_ID()",
+                                    {c.Database});
+    EXPECT_EQ(ids.size(), 1);
+    for (const QString& id : ids)
+        t.exec("KILL CONNECTION " + id);
     ASSERT_TRUE(p.finished(30000));
     EXPECT_EQ(p.process.exitCode(), 1) << p.process.readAllStandardError().toStdString();
     EXPECT_TRUE(t.harvested().isEmpty());
@@ -221,7 +205,7 @@ QStringList lines(QString text)
 } // namespace
 
 // A harvest with --log-file leaves in the file exactly the lines it
-// printed, and the next run appends; a log file that cannot be opened is a
+// printed, and the next runs append; a log file that cannot be opened is a
 // usage error before any request is taken.
 TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
 {
@@ -239,8 +223,17 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
     ASSERT_EQ(status2, 0) << err2.toStdString();
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(lines(QString::fromLatin1(file.readAll())), lines(out + out2));
+    const QString logged = QString::fromLatin1(file.readAll());
+    EXPECT_EQ(lines(logged), lines(out + out2));
     EXPECT_TRUE(out.contains("DoSmall ended."));
+
+    // The window opens it too, before its load reports anything.
+    p.env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.env.insert("STRAATWIJS_EXIT_AFTER_PAINT", "1");
+    const auto [windowStatus, windowOut, windowErr] = p.run({"--log-file", logFile});
+    ASSERT_EQ(windowStatus, 0) << windowErr.toStdString();
+    file.seek(logged.size());
+    EXPECT_TRUE(file.readAll().startsWith("IP-address = "));
 
     t.addRequest("1011", "S");
     const auto [status3, out3, err3] = p.run(harvest + QStringList{logFile + "/x.log"});
@@ -248,17 +241,4 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
     EXPECT_TRUE(err3.contains("--log-file: cannot open")) << err3.toStdString();
     EXPECT_TRUE(out3.isEmpty());
     EXPECT_EQ(t.statuses("1011"), QStringList{"N"});
-}
-
-// The window opens the log file before its load reports anything.
-TEST(HeadlessRun, TheWindowWritesTheLogFileToo)
-{
-    Program p;
-    p.env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.env.insert("STRAATWIJS_EXIT_AFTER_PAINT", "1");
-    const auto [status, out, err] = p.run({"--log-file", p.home.filePath("w.log")});
-    ASSERT_EQ(status, 0) << err.toStdString();
-    QFile file(p.home.filePath("w.log"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("IP-address = "));
 }

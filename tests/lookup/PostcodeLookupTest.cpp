@@ -16,7 +16,7 @@ using namespace testing_support;
 
 // A database that cannot be opened must not stop the load: the values are
 // kept, and only the queue fails later.
-TEST(PostcodeLookup, LoadSkipsAFailedOpenAndUnloadEndsTheSearch)
+TEST(PostcodeLookup, LoadSkipsAFailedOpen)
 {
     TestEnv env;
     RecordingSink sink;
@@ -25,14 +25,8 @@ TEST(PostcodeLookup, LoadSkipsAFailedOpenAndUnloadEndsTheSearch)
     EXPECT_TRUE(engine.loaded());
     EXPECT_TRUE(engine.ValidURL);
     EXPECT_EQ(engine.values().Url, "http://127.0.0.1:9");
-    EXPECT_FALSE(engine.database().isOpen());
     EXPECT_EQ(sink.lines.size(), 2);
-
     EXPECT_THROW(engine.DoQuery("S"), platform::RunError);
-    engine.unload();
-    EXPECT_FALSE(engine.ValidURL);
-    EXPECT_FALSE(engine.loaded());
-    EXPECT_TRUE(sink.lines.last().endsWith("closed. RC=3704"));
 }
 
 namespace {
@@ -76,21 +70,6 @@ protected:
         engine.load(MainWindowValues{t->values(), url, "192.0.2.7"});
         ASSERT_TRUE(engine.database().isOpen());
     }
-    // A statement that makes the n-th row insert fail, as a full disk would.
-    void failFromRow(int n)
-    {
-        if (GetParam() == Backend::SQLite)
-            t->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Straatwijs WHEN "
-                                   "(SELECT COUNT(*) FROM Straatwijs) >= %1 BEGIN "
-                                   "SELECT RAISE(ABORT, 'disk full'); END")
-                        .arg(n - 1));
-        else
-            t->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Straatwijs FOR EACH ROW "
-                                   "IF (SELECT COUNT(*) FROM Straatwijs) >= %1 THEN SIGNAL "
-                                   "SQLSTATE '45000' SET MESSAGE_TEXT = 'disk full'; END IF")
-                        .arg(n - 1));
-    }
-
     TestEnv te;
     RecordingSink sink;
     postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
@@ -129,6 +108,7 @@ TEST_P(DoQuery, RowsCarryTheRequestTextAsItStands)
     engine.DoQuery("S");
     engine.DoQuery("S");
     EXPECT_EQ(t->harvested().mid(0, 11), rows1011(" 1011 ", "S"));
+    EXPECT_TRUE(site.requests().at(0).target.endsWith("&address=1011")); // the address trims it
     EXPECT_EQ(t->lines("SELECT COUNT(*) FROM Straatwijs WHERE Query = ?", {"'s-Hertogenbosch"}),
               QStringList{"20"});
     EXPECT_EQ(t->countStatus("Y"), 2);
@@ -169,22 +149,27 @@ TEST_P(DoQuery, PageThatFailsToLoadStoresNothingAndGivesTheRequestBack)
 TEST_P(DoQuery, FailureWhileStoringLeavesNoRowsAndTheRequestInProgress)
 {
     t->addRequest("1012", "S");
-    failFromRow(6);
+    // From the second row on every insert fails, as on a full disk.
+    t->exec("CREATE UNIQUE INDEX refuse ON Straatwijs (Type)");
     EXPECT_THROW(engine.DoQuery("S"), platform::RunError);
     EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1012"), QStringList{"L"});
 
     // The connection is usable again once the cause is gone.
-    t->exec("DROP TRIGGER refuse");
+    t->exec(GetParam() == Backend::SQLite ? "DROP INDEX refuse"
+                                          : "DROP INDEX refuse ON Straatwijs");
     t->addRequest("1011", "M");
     EXPECT_EQ(engine.DoQuery("M").rows, 11);
     EXPECT_EQ(t->harvested(), rows1011("1011", "M"));
 }
 
+// Requests without a usable text are passed over, not claimed and abandoned
+// in "L"; each command says so once, counting those of the wanted type.
 TEST_P(DoQuery, RequestsWithoutTextAreReportedOncePerCommand)
 {
     t->addRequest("", "S");
     t->addRequest("   ", "S");
+    t->addRequest("", "M");
     t->addRequest("1010", "S");
     const QString line = "2 open verzoek(en) zonder zoektekst of type overgeslagen";
     engine.beginCommand();
@@ -192,9 +177,9 @@ TEST_P(DoQuery, RequestsWithoutTextAreReportedOncePerCommand)
     EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::NoRequest);
     EXPECT_EQ(sink.lines.count(line), 1);
     engine.beginCommand();
-    engine.DoQuery("S");
-    EXPECT_EQ(sink.lines.count(line), 2);
-    EXPECT_EQ(t->countStatus("N"), 2);
+    EXPECT_EQ(engine.DoQuery("").outcome, RequestResult::NoRequest);
+    EXPECT_EQ(sink.lines.filter("3 open verzoek(en)").size(), 1);
+    EXPECT_EQ(t->countStatus("N"), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DoQuery, ::testing::Values(Backend::SQLite, Backend::MariaDB),
@@ -222,12 +207,7 @@ TEST(DoQueryFrozenServer, FailsWithoutStoringAnything)
         if (ms > lookup::PagePollMs)
             proxy.freeze();
     };
-    try {
-        engine.DoQuery("S");
-        ADD_FAILURE() << "stored on a frozen server";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.number(), platform::RunError::DatabaseError) << e.text().toStdString();
-    }
+    EXPECT_EQ(thrown([&] { engine.DoQuery("S"); }).number(), platform::RunError::DatabaseError);
     EXPECT_TRUE(t.harvested().isEmpty());
     EXPECT_EQ(t.statuses("1011"), QStringList{"L"}) << sink.lines.join("\n").toStdString();
 }

@@ -18,64 +18,21 @@ using platform::HtmlElement;
 
 namespace {
 
-const QByteArray Pieces[] = {"<table>",
-                             "</table>",
-                             "<tr>",
-                             "</tr>",
-                             "<td>",
-                             "</td>",
-                             "<th>",
-                             "<TH>",
-                             "</th>",
-                             "<tbody>",
-                             "<thead>",
-                             "<caption>",
-                             "<!--",
-                             "-->",
-                             "<script>",
-                             "</script>",
-                             "<style>",
-                             "<b>",
-                             "</b>",
-                             "<i>",
-                             "<p>",
-                             "</p>",
-                             "<div>",
-                             "</div>",
-                             "<br>",
-                             "<br/>",
-                             "&nbsp;",
-                             "&amp",
-                             "&#0;",
-                             "<svg>",
-                             "<math>",
-                             "<template>",
-                             "<frameset>",
-                             "<select>",
-                             "<option>",
-                             "<pre>",
-                             "<xmp>",
-                             "<textarea>",
-                             "<title>",
-                             "<noscript>",
-                             "<![CDATA[",
-                             "]]>",
-                             "\"",
-                             "'",
-                             "=",
-                             "<",
-                             ">",
-                             "/",
-                             QByteArray(1, 0),
-                             "\r\n",
-                             "\xC2\xA0",
-                             "\xFF",
-                             "\xE2\x82",
-                             " t/m ",
-                             "<a href=x>",
-                             "<td title='<TH>'>",
-                             "<th class=k>",
-                             "Uw zoekactie heeft 12 resultaten opgeleverd"};
+// Markup spliced in at random, a NUL and the count sentence besides.
+const QByteArrayList Pieces =
+    QByteArrayList{"<table>",     "</table>",   "<tr>",       "</tr>",      "<td>",
+                   "</td>",       "<th>",       "<TH>",       "</th>",      "<tbody>",
+                   "<thead>",     "<caption>",  "<!--",       "-->",        "<script>",
+                   "</script>",   "<style>",    "<b>",        "</b>",       "<i>",
+                   "<p>",         "</p>",       "<div>",      "</div>",     "<br>",
+                   "<br/>",       "&nbsp;",     "&amp",       "&#0;",       "<svg>",
+                   "<math>",      "<template>", "<frameset>", "<select>",   "<option>",
+                   "<pre>",       "<xmp>",      "<textarea>", "<title>",    "<noscript>",
+                   "<![CDATA[",   "]]>",        "\"",         "'",          "=",
+                   "<",           ">",          "/",          "\r\n",       "\xC2\xA0",
+                   "\xFF",        "\xE2\x82",   " t/m ",      "<a href=x>", "<td title='<TH>'>",
+                   "<th class=k>"} +
+    QByteArrayList{QByteArray(1, 0), "Uw zoekactie heeft 12 resultaten opgeleverd"};
 
 QByteArray mutate(QByteArray page, std::mt19937& rng)
 {
@@ -87,7 +44,7 @@ QByteArray mutate(QByteArray page, std::mt19937& rng)
         const qsizetype at = pick(page.size() + 1);
         switch (pick(4)) {
         case 0:
-            page.insert(at, Pieces[pick(std::size(Pieces))]);
+            page.insert(at, Pieces[pick(Pieces.size())]);
             break;
         case 1:
             page.remove(at, 1 + pick(64));

@@ -4,17 +4,11 @@
 
 using namespace lookup;
 
+// Search addresses (a trailing blank, as sent) are checked by PageWalk; here
+// the characters a query may carry that mean something in an address.
 TEST(SiteAddress, LoggedAsBuiltEncodedOnTheWire)
 {
     const QString base = QStringLiteral("http://127.0.0.1:8080");
-    const SiteAddress search = searchAddress(base, QStringLiteral("1234 "));
-    EXPECT_EQ(
-        search.logged,
-        "http://127.0.0.1:8080/index?action=search&goto=postcoderesult&TreeID=1&address=1234 ");
-    EXPECT_EQ(
-        search.wire.toEncoded(),
-        "http://127.0.0.1:8080/index?action=search&goto=postcoderesult&TreeID=1&address=1234%20");
-
     const QString odd = QStringLiteral("A&B #1 50%+\tCuraçao's");
     const SiteAddress page = pageAddress(base, 12, odd);
     EXPECT_EQ(page.logged, "http://127.0.0.1:8080/index.php?goto=postcoderesult&action=page"
@@ -24,5 +18,4 @@ TEST(SiteAddress, LoggedAsBuiltEncodedOnTheWire)
               "http://127.0.0.1:8080/index.php?goto=postcoderesult&action=page&pagenum=12"
               "&address=A%26B%20%231%2050%25%2B%09Cura%C3%A7ao's&TreeID=1");
     EXPECT_EQ(page.wire.fragment(), QString());
-    EXPECT_EQ(SearchLetters.size(), 21);
 }

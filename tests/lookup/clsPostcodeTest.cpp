@@ -19,7 +19,7 @@ QStringList split(const QString& Nr)
 
 } // namespace
 
-TEST(clsPostcode, SplitNrReadsRangesAndSingleNumbers)
+TEST(clsPostcode, SplitNrReadsRangesAndSingleNumbersAndNeverMakesUpOne)
 {
     EXPECT_EQ(split("2 t/m 24"), (QStringList{"2", "24", "1"}));
     EXPECT_EQ(split("1 t/m 23"), (QStringList{"1", "23", "0"}));
@@ -28,10 +28,7 @@ TEST(clsPostcode, SplitNrReadsRangesAndSingleNumbers)
     EXPECT_EQ(split("3 t/m 9 t/m 11"), (QStringList{"3", "9", "0"}));
     EXPECT_EQ(split("7.5"), (QStringList{"7.5", "7.5", "0"}));
     EXPECT_EQ(split(""), (QStringList{"NULL", "NULL", "NULL"}));
-}
-
-TEST(clsPostcode, SplitNrNeverMakesUpANumber)
-{
+    // It never makes up a number.
     EXPECT_EQ(split("   "), (QStringList{"NULL", "NULL", "NULL"}));
     EXPECT_EQ(split("12a"), (QStringList{"12a", "12a", "1"}));
     EXPECT_EQ(split("12-14"), (QStringList{"12-14", "12-14", "1"}));

@@ -9,6 +9,7 @@
 using namespace mail;
 using testing_support::MailTestEnv;
 using testing_support::RecordingWriter;
+using testing_support::writeFile;
 
 namespace {
 
@@ -46,13 +47,6 @@ protected:
         mail.setSubject("Verslag");
         QObject::connect(&mail, &clsSendMail::SendFailed,
                          [this](const QString& why) { failures << why; });
-    }
-    QString file(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
     }
     QByteArray written()
     {
@@ -117,7 +111,7 @@ TEST_F(Composition, EightBitBodyPriorityAndReceipt)
 
 TEST_F(Composition, HtmlWithAnEmbeddedImageIsMultipartRelated)
 {
-    const QString logo = file("logo.gif", "GIF89a");
+    const QString logo = writeFile(dir, "logo.gif", "GIF89a");
     mail.setAsHTML(true);
     mail.setContentBase("www.voorbeeld.nl\\site");
     mail.setMessage("<html><img src=\"" + logo.toUpper() + "\"> logo.gif</html>");
@@ -152,7 +146,8 @@ TEST_F(Composition, HtmlWithAnEmbeddedImageIsMultipartRelated)
 TEST_F(Composition, TwoAttachmentsAreMultipartMixed)
 {
     mail.setMessage("Zie bijlagen.");
-    mail.setAttachment(file("a.txt", "hallo\n") + ";" + file("leeg.onbekend", ""));
+    mail.setAttachment(writeFile(dir, "a.txt", "hallo\n") + ";" +
+                       writeFile(dir, "leeg.onbekend", ""));
     RecordingWriter w;
     ASSERT_TRUE(mail.writeMessage(w));
     EXPECT_EQ(w.bytes, expected(Head + Mime +
@@ -192,8 +187,8 @@ TEST_F(Composition, UuencodeModePutsAttachmentsInTheBody)
 {
     mail.setEncodeType(1);
     mail.setMessage("Zie hieronder.");
-    mail.setAttachment(file("fox.txt", "The quick brown fox jumps over the lazy dog. 0") + ";" +
-                       file("veertien.txt", "Straatwijs 14."));
+    mail.setAttachment(writeFile(dir, "fox.txt", "The quick brown fox jumps over the lazy dog. 0") +
+                       ";" + writeFile(dir, "veertien.txt", "Straatwijs 14."));
     EXPECT_EQ(written(),
               expected(Head + "\n\nZie hieronder.\n\n\n"
                               "begin 600 fox.txt\n"
@@ -229,7 +224,7 @@ TEST_F(Composition, RefusalsAndFailuresRaiseSendFailed)
 
     mail.setAsHTML(false);
     mail.setBccRecipient(many.mid(1).join(';')); // 100 are allowed
-    const QString gone = file("weg.txt", "x");
+    const QString gone = writeFile(dir, "weg.txt", "x");
     mail.setAttachment(gone);
     QFile::remove(gone);
     EXPECT_FALSE(mail.writeMessage(w));
@@ -257,7 +252,7 @@ TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
     EXPECT_EQ(stream.count("\r\n.\r\n"), 1);
 }
 
-TEST(PrepareMessage, DotStuffingAndLineEnds)
+TEST(PrepareMessage, DotStuffingLineEndsAndFoldingAt998)
 {
     EXPECT_EQ(PrepareMessage(""), "");
     EXPECT_EQ(PrepareMessage(".a\r\n..b\r\nc."), "..a\r\n...b\r\nc.");
@@ -265,10 +260,8 @@ TEST(PrepareMessage, DotStuffingAndLineEnds)
     // can end the data early.
     EXPECT_EQ(PrepareMessage("a\n.\nb"), "a\r\n..\r\nb");
     EXPECT_EQ(PrepareMessage("a\r.\rb\r\n.\n"), "a\r\n..\r\nb\r\n..\r\n");
-}
 
-TEST(PrepareMessage, LongLinesFoldAt998)
-{
+    // Long lines fold at 998.
     const QString x(2000, 'x');
     EXPECT_EQ(PrepareMessage(x), x.left(998) + "\r\n" + x.left(998) + "\r\n" + x.left(4));
     // At the last blank at or before 998; the blank ends the piece.

@@ -47,7 +47,7 @@ TEST(EncodeHeaderText, LineBreaksAreEncodedNotPassedOn)
     EXPECT_FALSE(EncodeHeaderText("Jan\nBcc: x@y.nl", true).contains('\n'));
 }
 
-TEST(EncodeBase64Bytes, LinesOf76CharactersEachEndingInCrLf)
+TEST(EncodeBase64, LinesOf76CharactersEachEndingInCrLf)
 {
     EXPECT_EQ(EncodeBase64Bytes({}), "\r\n");
     EXPECT_EQ(EncodeBase64Bytes("hallo\n"), "aGFsbG8K\r\n");
@@ -67,10 +67,8 @@ TEST(EncodeBase64Bytes, LinesOf76CharactersEachEndingInCrLf)
     EXPECT_EQ(QByteArray(joined).replace("\r\n", ""), bytes.toBase64());
     for (const QByteArray& l : joined.split('\n'))
         EXPECT_LE(l.size(), 77);
-}
 
-TEST(EncodeBase64Text, TextThroughLatin1)
-{
+    // Text goes through Latin-1 first.
     EXPECT_EQ(EncodeBase64Text(""), "");
     EXPECT_EQ(EncodeBase64Text("Caf" + e), "Q2Fm6Q==\r\n");
 }

@@ -52,22 +52,17 @@ private:
 
     void reply(QSslSocket* socket, QByteArray text)
     {
-        if (text == "<close>") {
-            socket->disconnectFromHost();
-            return;
-        }
+        if (text == "<close>")
+            return socket->disconnectFromHost();
         const bool tls = text.endsWith("<tls>");
         text.chop(tls ? 5 : 0);
         m_inData = text.startsWith("354");
-        const qsizetype split = text.indexOf('|');
-        if (split >= 0) {
-            socket->write(text.left(split));
+        const QList<QByteArray> pieces = text.split('|');
+        socket->write(pieces[0]);
+        if (pieces.size() > 1) {
             socket->flush();
-            const QByteArray rest = text.mid(split + 1);
-            QTimer::singleShot(20, socket, [socket, rest] { socket->write(rest); });
-            return;
+            QTimer::singleShot(20, socket, [socket, rest = pieces[1]] { socket->write(rest); });
         }
-        socket->write(text);
         if (tls) {
             socket->setLocalCertificate(
                 QSslCertificate::fromPath(tlsFolder + "/server.pem").value(0));
@@ -78,36 +73,27 @@ private:
         }
     }
 
+    // Each command line, or the data through the line ".", gets its reply.
     void read(QSslSocket* socket)
     {
         m_buffer += socket->readAll();
         for (;;) {
-            if (m_inData) {
-                if (!m_buffer.isEmpty() && m_script.value(0) == "<close>") {
-                    m_script.removeFirst();
-                    received << "<data cut>";
-                    m_buffer.clear();
-                    socket->abort();
-                    return;
-                }
-                const qsizetype end = m_buffer.indexOf("\r\n.\r\n");
-                if (end < 0)
-                    return;
-                data = m_buffer.left(end + 5);
-                m_buffer.remove(0, end + 5);
-                m_inData = false;
-                received << "<data>";
-                reply(socket, next());
-                continue;
+            if (m_inData && !m_buffer.isEmpty() && m_script.value(0) == "<close>") {
+                m_script.removeFirst();
+                received << "<data cut>";
+                return socket->abort();
             }
-            const qsizetype end = m_buffer.indexOf('\n');
+            const qsizetype end = m_buffer.indexOf(m_inData ? "\r\n.\r\n" : "\n");
             if (end < 0)
                 return;
             QByteArray line = m_buffer.left(end);
-            m_buffer.remove(0, end + 1);
-            if (line.endsWith('\r'))
+            m_buffer.remove(0, end + (m_inData ? 5 : 1));
+            if (m_inData)
+                data = line + "\r\n.\r\n";
+            else if (line.endsWith('\r'))
                 line.chop(1);
-            received << line;
+            received << (m_inData ? QByteArray("<data>") : line);
+            m_inData = false;
             reply(socket, next());
         }
     }

@@ -11,6 +11,7 @@
 
 using namespace mail;
 using testing_support::ScriptedPeer;
+using testing_support::writeFile;
 
 namespace {
 
@@ -80,13 +81,6 @@ protected:
     {
         return std::accumulate(t.wait.pauses.begin(), t.wait.pauses.end(), qint64(0));
     }
-    QString file(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
-    }
 };
 
 QList<QByteArray> plainScript(int recipients = 1)
@@ -105,7 +99,8 @@ TEST_F(Session, PlainSendWithAttachmentsFollowsTheCommandSequence)
     ScriptedPeer peer({Hi, Helo, "25|0 OK\r\n", Ok, Ok, Ok, Go, Queued, Bye});
     mail->setCcRecipient("kees@voorbeeld.nl");
     mail->setBccRecipient("geheim@voorbeeld.nl");
-    mail->setAttachment(file("a.bin", QByteArray(30000, '\xA5')) + ";" + file("b.txt", "tekst"));
+    mail->setAttachment(writeFile(dir, "a.bin", QByteArray(30000, '\xA5')) + ";" +
+                        writeFile(dir, "b.txt", "tekst"));
     testing_support::RecordingWriter expected;
     auto same = make();
     same->setCcRecipient(mail->CcRecipient());
@@ -226,32 +221,31 @@ TEST_F(Session, RefusalsEndTheSendWithTheServersReply)
     EXPECT_EQ(successes, 0);
 }
 
-TEST_F(Session, NoGreetingTimesOutAfterTheFullTimeAcrossMidnight)
+// A silent peer: ConnectTimeout for the greeting, the stored MessageTimeout
+// (its size, at least a second) for a reply, then at most 2 s for the reply
+// to QUIT. A wait across midnight lasts its full time.
+TEST_F(Session, SilentPeersTimeOutAfterTheFullTime)
 {
+    struct Case
+    {
+        const char* stored;
+        QList<QByteArray> script;
+        qint64 least;
+    };
     t.zoned.seconds = 86400 - 10;
-    ScriptedPeer mute({""});
-    mail->setConnectTimeout(30);
-    sendTo(mute);
-    EXPECT_EQ(failures, QStringList{Timeout});
-    // 30 s for the greeting, then at most 2 s for the reply to QUIT.
-    EXPECT_GE(waitedMs(), 30000);
-    EXPECT_LT(waitedMs(), 33000);
-}
-
-TEST_F(Session, StoredMessageTimeoutsBelowOneSecondStillEndInAFailure)
-{
     t.settings.values["Briefbode/Settings/PersistentSettings"] = "-1";
-    for (const auto& [stored, least] : {std::pair{"-45", 45000}, std::pair{"0", 1000}}) {
-        t.settings.values["Briefbode/Settings/MessageTimeout"] = stored;
+    for (const Case& c : {Case{"60", {""}, 30000}, Case{"-45", {Hi, Helo, "", Bye}, 45000},
+                          Case{"0", {Hi, Helo, "", Bye}, 1000}}) {
+        t.settings.values["Briefbode/Settings/MessageTimeout"] = c.stored;
         mail = make();
-        mail->setSMTPHost("127.0.0.1");
-        ScriptedPeer deaf({Hi, Helo, "", Bye});
+        mail->setConnectTimeout(30);
+        ScriptedPeer peer(c.script);
         failures.clear();
         t.wait.pauses.clear();
-        sendTo(deaf);
-        EXPECT_EQ(failures, QStringList{Timeout}) << stored;
-        EXPECT_GE(waitedMs(), least);
-        EXPECT_LT(waitedMs(), least + 3000);
+        sendTo(peer);
+        EXPECT_EQ(failures, QStringList{Timeout}) << c.stored;
+        EXPECT_GE(waitedMs(), c.least);
+        EXPECT_LT(waitedMs(), c.least + 3000);
     }
 }
 
@@ -270,7 +264,7 @@ TEST_F(Session, RefusedConnectionAndConnectionLostDuringData)
 
     failures.clear();
     ScriptedPeer dropping({Hi, Helo, Ok, Ok, Go, "<close>"});
-    mail->setAttachment(file("groot.bin", QByteArray(400000, 'x')));
+    mail->setAttachment(writeFile(dir, "groot.bin", QByteArray(400000, 'x')));
     sendTo(dropping);
     EXPECT_EQ(dropping.received.last(), "<data cut>");
     EXPECT_EQ(failures.size(), 1);

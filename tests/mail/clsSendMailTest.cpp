@@ -2,7 +2,6 @@
 #include "platform/RunError.h"
 #include "support/MailDoubles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -124,18 +123,15 @@ TEST_F(SendMail, ListsDelimiterPriorityAndContentBase)
 TEST_F(SendMail, AttachmentsStopAtTheFirstMissingFile)
 {
     QTemporaryDir dir;
-    QFile a(dir.filePath("een.txt"));
-    ASSERT_TRUE(a.open(QIODevice::WriteOnly));
-    a.write("12345");
-    a.close();
-    mail.setAttachment(a.fileName() + ";" + dir.filePath("weg.txt") + ";" + dir.path());
+    const QString a = testing_support::writeFile(dir, "een.txt", "12345");
+    mail.setAttachment(a + ";" + dir.filePath("weg.txt") + ";" + dir.path());
     EXPECT_EQ(mail.ErrorList(), QStringList{"The file you tried to attach does not exist"});
     EXPECT_EQ(mail.AttachmentCount(), 3);
     EXPECT_EQ(mail.message().AttachmentBytes, 5);
     EXPECT_EQ(mail.message().AttachmentNameChars, 7);
     mail.setAttachment(dir.path()); // a folder is no file
     EXPECT_EQ(mail.ErrorList().size(), 1);
-    mail.setAttachment(a.fileName());
+    mail.setAttachment(a);
     EXPECT_TRUE(mail.ErrorList().isEmpty());
 }
 

@@ -1,114 +1,93 @@
 #include "platform/MsgWaitObj.h"
 
 #include <QList>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace platform;
 
 namespace {
 
-class ManualClock : public TickClock
+// A tick clock and its events: each wait moves the clock on by `step` ms (or
+// to the time-out, when shorter) and reports input for the first `inputs`
+// waits; `handled` runs with every round of pending events.
+struct ScriptedEvents : EventWait, TickClock
 {
-public:
     quint32 now = 0;
-    quint32 GetTickCount() override { return now; }
-};
-
-// Each wait moves the clock on by `step` ms (or to the time-out, when
-// shorter), and reports input for the first `inputs` waits.
-class ScriptedEvents : public EventWait
-{
-public:
-    ScriptedEvents(ManualClock& c, qint32 step) : clock(c), step(step) {}
-    ManualClock& clock;
-    qint32 step;
+    qint32 step = 100;
     int inputs = 0;
     QList<qint32> timeouts;
     int processed = 0;
+    std::function<void()> handled;
+
+    quint32 GetTickCount() override { return now; }
     qint32 waitForInput(qint32 timeoutMs) override
     {
         timeouts.append(timeoutMs);
         if (inputs > 0) {
             --inputs;
-            clock.now += quint32(step);
+            now += quint32(step);
             return 0;
         }
-        clock.now += quint32(timeoutMs < 0 ? step : qMin(step, timeoutMs));
+        now += quint32(timeoutMs < 0 ? step : qMin(step, timeoutMs));
         return timeoutMs < 0 || timeoutMs > step ? 0 : WaitTimeout;
     }
-    void processPending() override { ++processed; }
+    void processPending() override
+    {
+        ++processed;
+        if (handled)
+            handled();
+    }
 };
 
 } // namespace
 
-TEST(MsgWaitObj, InputDoesNotShortenTheWait)
+TEST(MsgWaitObj, InputDoesNotShortenTheWaitNorDoesTheTickWrap)
 {
-    ManualClock clock;
-    clock.now = 1000;
-    ScriptedEvents events(clock, 100);
-    events.inputs = 5;
-    EXPECT_EQ(MsgWaitObj(1000, clock, events), WaitTimeout);
-    EXPECT_GE(clock.now, 2000u);
-    EXPECT_EQ(events.timeouts.first(), 1000);
-    EXPECT_EQ(events.timeouts.at(1), 900); // the exact remaining time
-    EXPECT_EQ(events.processed, events.timeouts.size());
-}
-
-TEST(MsgWaitObj, LastsTheRequestedTimeAcrossTheTickWrap)
-{
-    for (quint32 start : {0xFFFFFFFFu - 500u, 0x7FFFFFFFu - 500u, 0xFFFFFFFFu}) {
-        ManualClock clock;
-        clock.now = start;
-        ScriptedEvents events(clock, 10);
-        EXPECT_EQ(MsgWaitObj(10000, clock, events), WaitTimeout) << start;
-        EXPECT_EQ(quint32(clock.now - start), 10000u) << start;
+    for (quint32 start : {1000u, 0xFFFFFFFFu - 500u, 0x7FFFFFFFu - 500u, 0xFFFFFFFFu}) {
+        ScriptedEvents e;
+        e.now = start;
+        e.inputs = 5;
+        EXPECT_EQ(MsgWaitObj(10000, e, e), WaitTimeout) << start;
+        EXPECT_EQ(quint32(e.now - start), 10000u) << start;
+        EXPECT_EQ(e.timeouts.mid(0, 2), (QList<qint32>{10000, 9900})); // the exact remaining time
+        EXPECT_EQ(e.processed, e.timeouts.size());
     }
 }
 
-TEST(MsgWaitObj, ZeroReturnsWhenNothingIsPending)
+TEST(MsgWaitObj, ZeroWaitsForNothingAndABackwardClockEndsTheWait)
 {
-    ManualClock clock;
-    ScriptedEvents events(clock, 0);
-    EXPECT_EQ(MsgWaitObj(0, clock, events), WaitTimeout);
-    EXPECT_EQ(events.processed, 1);
-}
+    ScriptedEvents zero;
+    zero.step = 0;
+    EXPECT_EQ(MsgWaitObj(0, zero, zero), WaitTimeout);
+    EXPECT_EQ(zero.processed, 1);
 
-TEST(MsgWaitObj, ClockRunningBackwardsEndsTheWait)
-{
-    ManualClock clock;
-    clock.now = 5000;
-    ScriptedEvents events(clock, 10);
-    events.inputs = 1;
-    events.step = -3000; // the clock jumps back: remaining exceeds the request
-    EXPECT_EQ(MsgWaitObj(1000, clock, events), WaitTimeout);
-    EXPECT_EQ(events.timeouts.size(), 1);
+    ScriptedEvents back;
+    back.now = 5000;
+    back.inputs = 1;
+    back.step = -3000; // the clock jumps back: remaining exceeds the request
+    EXPECT_EQ(MsgWaitObj(1000, back, back), WaitTimeout);
+    EXPECT_EQ(back.timeouts.size(), 1);
 }
 
 // A signal or "Stoppen" arrives as an event during a pause: the pause ends
 // once that event is handled, not when its time is up.
 TEST(MsgWaitObj, StopRequestEndsTheWaitOnceRaised)
 {
-    ManualClock clock;
     StopRequest stop;
-    struct StoppingEvents : ScriptedEvents
-    {
-        using ScriptedEvents::ScriptedEvents;
-        StopRequest* stop = nullptr;
-        void processPending() override
-        {
-            if (++processed == 3)
-                stop->request(15);
-        }
-    } events(clock, 100);
-    events.stop = &stop;
-    events.inputs = 10;
-    EXPECT_EQ(MsgWaitObj(10000, clock, events, 0, &stop), WaitStopped);
-    EXPECT_EQ(events.processed, 3);
-    EXPECT_EQ(clock.now, 300u);
+    ScriptedEvents e;
+    e.inputs = 10;
+    e.handled = [&] {
+        if (e.processed == 3)
+            stop.request(15);
+    };
+    EXPECT_EQ(MsgWaitObj(10000, e, e, 0, &stop), WaitStopped);
+    EXPECT_EQ(e.processed, 3);
+    EXPECT_EQ(e.now, 300u);
     EXPECT_EQ(stop.signal(), 15);
     // Raised before the wait: it does not wait at all.
-    EXPECT_EQ(MsgWaitObj(-1, clock, events, 0, &stop), WaitStopped);
-    EXPECT_EQ(clock.now, 300u);
+    EXPECT_EQ(MsgWaitObj(-1, e, e, 0, &stop), WaitStopped);
+    EXPECT_EQ(e.now, 300u);
 }
 
 TEST(MsgWaitObj, RealWaitOnTheEventLoopLastsTheTime)

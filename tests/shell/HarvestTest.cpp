@@ -78,51 +78,24 @@ TEST(Harvest, NoNumberMeansNoRequests)
     EXPECT_EQ(f.pauses().size(), 2);
 }
 
-// A block ends the batch after the request's pause, a stop at once. Nothing
-// of those requests is kept.
-TEST(Harvest, BatchEndsAfterABlockPauseAndAtOnceOtherwise)
-{
-    {
-        Fixture f;
-        f.site.options().blockAfterSearches = 1;
-        for (const char* query : {"1010", "9999", "1011"})
-            f.t.addRequest(query, "S");
-        f.harvest.DoSmall(3, QStringLiteral("S"));
-        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Blocked);
-        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
-                  QStringList({"1010|Y", "9999|N", "1011|N"}));
-        EXPECT_EQ(f.pauses().size(), 2);
-    }
-    {
-        Fixture f;
-        f.t.addRequest("1010", "S");
-        f.t.addRequest("1011", "S");
-        f.te.wait.during = [&f](qint32 ms) {
-            if (ms > lookup::PagePollMs)
-                f.te.stop.request(SIGTERM);
-        };
-        EXPECT_EQ(f.harvest.DoSmall(3, QStringLiteral("S")), 143);
-        EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Interrupted);
-        EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
-                  QStringList({"1010|Y", "1011|N"}));
-        // A stopped program starts no further command.
-        EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
-        EXPECT_EQ(f.t.countStatus("L"), 0);
-    }
-}
-
-TEST(Harvest, EveryCommandStartsUnblocked)
+// A stop ends the batch at once, keeping nothing of the request it was on
+// (a block, which ends it after the request's pause, is checked headless).
+TEST(Harvest, StopEndsTheBatchAtOnceAndNoCommandFollows)
 {
     Fixture f;
-    f.site.options().blockAfterSearches = 1;
-    f.t.addRequest("1010", "M");
-    f.t.addRequest("1011", "M");
-    f.harvest.DoSmall(2, QStringLiteral("M"));
-    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Blocked);
-    f.site.options().blockAfterSearches = 0;
-    f.harvest.DoSmall(1, QStringLiteral("M"));
-    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Done);
-    EXPECT_EQ(f.t.countStatus("Y"), 2);
+    f.t.addRequest("1010", "S");
+    f.t.addRequest("1011", "S");
+    f.te.wait.during = [&f](qint32 ms) {
+        if (ms > lookup::PagePollMs)
+            f.te.stop.request(SIGTERM);
+    };
+    EXPECT_EQ(f.harvest.DoSmall(3, QStringLiteral("S")), 143);
+    EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Interrupted);
+    EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
+              QStringList({"1010|Y", "1011|N"}));
+    // A stopped program starts no further command.
+    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.t.countStatus("L"), 0);
 }
 
 // A menu command during a batch starts nothing; the timer's tick during one

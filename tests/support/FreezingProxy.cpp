@@ -10,25 +10,7 @@
 
 namespace testing_support {
 
-namespace {
-
-int connectTo(const QString& host, int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(quint16(port));
-    ::inet_pton(AF_INET, host.toLatin1().constData(), &a.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
-
-FreezingProxy::FreezingProxy(const QString& host, int port) : m_host(host), m_targetPort(port)
+FreezingProxy::FreezingProxy(const QString& host, int port)
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -40,7 +22,7 @@ FreezingProxy::FreezingProxy(const QString& host, int port) : m_host(host), m_ta
         ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&a), &size) != 0)
         throw std::runtime_error("the proxy cannot listen");
     m_port = ntohs(a.sin_port);
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this, host, port] { run(host, port); });
 }
 
 FreezingProxy::~FreezingProxy()
@@ -50,56 +32,42 @@ FreezingProxy::~FreezingProxy()
     ::close(m_listener);
 }
 
-void FreezingProxy::run()
+// Sockets in pairs (client, server) at 2i and 2i + 1; a pair one side of
+// which has gone is -1, which poll skips.
+void FreezingProxy::run(const QString& host, int port)
 {
-    std::vector<std::pair<int, int>> pairs; // client, server
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(quint16(port));
+    ::inet_pton(AF_INET, host.toLatin1().constData(), &server.sin_addr);
+    std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
     char buffer[16384];
     while (!m_done) {
-        std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
-        for (const auto& [client, server] : pairs) {
-            fds.push_back({client, short(m_frozen ? 0 : POLLIN), 0});
-            fds.push_back({server, short(m_frozen ? 0 : POLLIN), 0});
-        }
-        if (::poll(fds.data(), fds.size(), 50) <= 0)
+        for (pollfd& p : fds)
+            p.events = m_frozen ? 0 : POLLIN;
+        if (::poll(fds.data(), fds.size(), 50) <= 0 || m_frozen)
             continue;
-        const std::size_t polled = pairs.size();
-        if (fds[0].revents & POLLIN) {
-            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            const int server = client < 0 ? -1 : connectTo(m_host, m_targetPort);
-            if (server < 0 && client >= 0)
-                ::close(client);
-            else if (client >= 0)
-                pairs.emplace_back(client, server);
-        }
-        for (std::size_t i = 0; i < polled; ++i) {
-            for (int side = 0; side < 2; ++side) {
-                const pollfd& p = fds[1 + 2 * i + side];
-                if (pairs[i].first < 0 || !(p.revents & (POLLIN | POLLHUP)) || m_frozen)
-                    continue;
-                const int from = side == 0 ? pairs[i].first : pairs[i].second;
-                const int to = side == 0 ? pairs[i].second : pairs[i].first;
-                const ssize_t n = ::read(from, buffer, sizeof buffer);
-                if (n <= 0) {
-                    // One side is gone: so is the relay.
-                    ::close(pairs[i].first);
-                    ::close(pairs[i].second);
-                    pairs[i] = {-1, -1};
-                    break;
-                }
-                for (ssize_t sent = 0; sent < n;) {
-                    const ssize_t w = ::write(to, buffer + sent, size_t(n - sent));
-                    if (w <= 0)
-                        break;
-                    sent += w;
-                }
+        for (std::size_t i = 1; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            const std::size_t other = i % 2 ? i + 1 : i - 1;
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0 || ::send(fds[other].fd, buffer, size_t(n), MSG_NOSIGNAL) != n) {
+                ::close(fds[i].fd);
+                ::close(fds[other].fd);
+                fds[i].fd = fds[other].fd = -1;
             }
         }
-        std::erase_if(pairs, [](const auto& pair) { return pair.first < 0; });
+        if (fds[0].revents & POLLIN) {
+            const int to = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            ::connect(to, reinterpret_cast<sockaddr*>(&server), sizeof server);
+            fds.push_back({::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC), POLLIN, 0});
+            fds.push_back({to, POLLIN, 0});
+        }
     }
-    for (const auto& [client, server] : pairs) {
-        ::close(client);
-        ::close(server);
-    }
+    for (std::size_t i = 1; i < fds.size(); ++i)
+        if (fds[i].fd >= 0)
+            ::close(fds[i].fd);
 }
 
 } // namespace testing_support

@@ -22,10 +22,8 @@ public:
     void freeze() { m_frozen = true; }
 
 private:
-    void run();
+    void run(const QString& host, int port);
 
-    QString m_host;
-    int m_targetPort;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_frozen{false};

@@ -3,6 +3,8 @@
 #include "mail/Composition.h"
 #include "support/TestEnv.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -51,6 +53,15 @@ struct MailTestEnv : TestEnv
     }
     ZonedClocks zoned;
 };
+
+// Writes a file of `bytes` into `dir`; returns its path.
+inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return f.fileName();
+}
 
 // Whether this process may open an ICMP socket (raw, or the unprivileged
 // datagram kind), which Ping needs.

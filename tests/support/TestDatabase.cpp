@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,15 +26,30 @@ std::atomic<int> counter{0};
     throw std::runtime_error((what + QStringLiteral(": ") + error.text()).toStdString());
 }
 
-QSqlDatabase mariaDbConnection(const MariaDbServer& s, const QString& name, const QString& db)
+// The fixture's server.env: one KEY=value a line.
+QHash<QByteArray, QString> testServer()
+{
+    QHash<QByteArray, QString> values;
+    QFile file(qEnvironmentVariable("STRAATWIJS_TEST_MARIADB") + QStringLiteral("/server.env"));
+    if (qEnvironmentVariableIsEmpty("STRAATWIJS_TEST_MARIADB") || !file.open(QIODevice::ReadOnly))
+        return values;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (const qsizetype eq = line.indexOf('='); eq > 0)
+            values.insert(line.left(eq), QString::fromUtf8(line.mid(eq + 1)));
+    return values;
+}
+
+QSqlDatabase mariaDb(const QString& name, const lookup::ConnectionValues& v, const QString& db)
 {
     QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-    c.setHostName(s.host);
-    c.setPort(s.port);
-    c.setUserName(s.user);
-    c.setPassword(s.password);
+    c.setHostName(v.Server);
+    c.setPort(v.Port);
+    c.setUserName(v.UID);
+    c.setPassword(v.PWD);
     c.setDatabaseName(db);
     c.setConnectOptions(QStringLiteral("CLIENT_FOUND_ROWS"));
+    if (!c.open())
+        fail(QStringLiteral("connect to the test server"), c.lastError());
     return c;
 }
 
@@ -44,52 +60,18 @@ const char* backendName(Backend backend)
     return backend == Backend::SQLite ? "SQLite" : "MariaDB";
 }
 
-std::optional<MariaDbServer> MariaDbServer::fromEnvironment()
-{
-    const QString dir = qEnvironmentVariable("STRAATWIJS_TEST_MARIADB");
-    if (dir.isEmpty())
-        return std::nullopt;
-    QFile file(dir + QStringLiteral("/server.env"));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    MariaDbServer s;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq < 0)
-            continue;
-        const QByteArray key = line.left(eq);
-        const QString value = QString::fromUtf8(line.mid(eq + 1));
-        if (key == "host")
-            s.host = value;
-        else if (key == "port")
-            s.port = value.toInt();
-        else if (key == "user")
-            s.user = value;
-        else if (key == "password")
-            s.password = value;
-        else if (key == "socket")
-            s.socket = value;
-    }
-    return s;
-}
-
 lookup::ConnectionValues unreachableServer()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
-    const int port = probe.serverPort();
-    probe.close();
-    return lookup::ConnectionValues{QStringLiteral("127.0.0.1"),
-                                    QStringLiteral("root"),
-                                    QStringLiteral("Kxrt47+QB"),
-                                    QStringLiteral("postcode"),
-                                    port,
-                                    {}};
+    return lookup::ConnectionValues{QStringLiteral("127.0.0.1"), QStringLiteral("root"),
+                                    QStringLiteral("Kxrt47+QB"), QStringLiteral("postcode"),
+                                    probe.serverPort(),          {}};
 }
 
 bool TestDatabase::available(Backend backend)
 {
-    return backend == Backend::SQLite || MariaDbServer::fromEnvironment().has_value();
+    return backend == Backend::SQLite || !testServer().isEmpty();
 }
 
 TestDatabase::TestDatabase(Backend backend)
@@ -108,30 +90,25 @@ TestDatabase::TestDatabase(Backend backend)
         if (!c.open())
             fail(QStringLiteral("open SQLite"), c.lastError());
     } else {
-        const std::optional<MariaDbServer> server = MariaDbServer::fromEnvironment();
-        if (!server)
+        const QHash<QByteArray, QString> server = testServer();
+        if (server.isEmpty())
             throw std::runtime_error("no test MariaDB server (STRAATWIJS_TEST_MARIADB)");
-        m_values.Server = server->host;
-        m_values.Port = server->port;
-        m_values.UID = server->user;
-        m_values.PWD = server->password;
+        m_values.Server = server.value("host");
+        m_values.Port = server.value("port").toInt();
+        m_values.UID = server.value("user");
+        m_values.PWD = server.value("password");
         m_values.Database = QStringLiteral("sw_%1_%2_%3")
                                 .arg(QCoreApplication::applicationPid())
                                 .arg(counter.load())
                                 .arg(QRandomGenerator::global()->generate() % 1000000);
         {
-            QSqlDatabase admin = mariaDbConnection(*server, m_connection, {});
-            if (!admin.open())
-                fail(QStringLiteral("connect to the test server"), admin.lastError());
-            QSqlQuery q(admin);
+            QSqlQuery q(mariaDb(m_connection, m_values, {}));
             if (!q.exec(QStringLiteral("CREATE DATABASE %1 CHARACTER SET utf8mb4")
                             .arg(m_values.Database)))
                 fail(QStringLiteral("create database"), q.lastError());
         }
         QSqlDatabase::removeDatabase(m_connection);
-        c = mariaDbConnection(*server, m_connection, m_values.Database);
-        if (!c.open())
-            fail(QStringLiteral("open test database"), c.lastError());
+        c = mariaDb(m_connection, m_values, m_values.Database);
     }
     try {
         lookup::createTables(c);
@@ -143,7 +120,7 @@ TestDatabase::TestDatabase(Backend backend)
 TestDatabase::~TestDatabase()
 {
     {
-        QSqlDatabase c = QSqlDatabase::database(m_connection, false);
+        QSqlDatabase c = connection();
         if (m_backend == Backend::MariaDB && c.isOpen())
             QSqlQuery(c).exec(QStringLiteral("DROP DATABASE %1").arg(m_values.Database));
         c.close();
@@ -160,34 +137,29 @@ QSqlDatabase TestDatabase::connection() const
 
 void TestDatabase::reopen()
 {
-    QSqlDatabase c = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase c = connection();
     c.close();
     if (!c.open())
         fail(QStringLiteral("reopen"), c.lastError());
 }
 
-void TestDatabase::exec(const QString& sql, const QVariantList& values)
+QStringList TestDatabase::lines(const QString& sql, const QVariantList& values)
 {
-    select(sql, values);
-}
-
-QList<QVariantList> TestDatabase::select(const QString& sql, const QVariantList& values)
-{
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(connection());
     if (!q.prepare(sql))
         fail(sql, q.lastError());
     for (const QVariant& v : values)
         q.addBindValue(v);
     if (!q.exec())
         fail(sql, q.lastError());
-    QList<QVariantList> result;
+    QStringList out;
     while (q.next()) {
-        QVariantList row;
+        QStringList fields;
         for (int i = 0; i < q.record().count(); ++i)
-            row << q.value(i);
-        result << row;
+            fields << (q.isNull(i) ? QStringLiteral("\\N") : q.value(i).toString());
+        out << fields.join(QLatin1Char('|'));
     }
-    return result;
+    return out;
 }
 
 void TestDatabase::addRequest(const QString& Query, const QString& Type, const QString& Status)
@@ -198,33 +170,15 @@ void TestDatabase::addRequest(const QString& Query, const QString& Type, const Q
 
 QStringList TestDatabase::statuses(const QString& Query)
 {
-    QStringList list;
-    const QString order = m_backend == Backend::SQLite ? QStringLiteral(" ORDER BY rowid")
-                                                       : QStringLiteral(" ORDER BY Id");
-    for (const QVariantList& row :
-         select(QStringLiteral("SELECT Status FROM Requests WHERE Query = ?") + order, {Query}))
-        list << row.at(0).toString();
-    return list;
+    return lines(QStringLiteral("SELECT Status FROM Requests WHERE Query = ? ORDER BY Id"),
+                 {Query});
 }
 
 int TestDatabase::countStatus(const QString& Status)
 {
-    return select(QStringLiteral("SELECT COUNT(*) FROM Requests WHERE Status = ?"), {Status})
-        .at(0)
-        .at(0)
+    return lines(QStringLiteral("SELECT COUNT(*) FROM Requests WHERE Status = ?"), {Status})
+        .value(0)
         .toInt();
-}
-
-QStringList TestDatabase::lines(const QString& sql, const QVariantList& values)
-{
-    QStringList out;
-    for (const QVariantList& row : select(sql, values)) {
-        QStringList fields;
-        for (const QVariant& v : row)
-            fields << (v.isNull() ? QStringLiteral("\\N") : v.toString());
-        out << fields.join(QLatin1Char('|'));
-    }
-    return out;
 }
 
 QStringList TestDatabase::harvested()

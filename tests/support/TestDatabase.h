@@ -5,7 +5,6 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
-#include <optional>
 #include <ostream>
 
 namespace testing_support {
@@ -21,23 +20,16 @@ inline std::ostream& operator<<(std::ostream& out, Backend backend)
     return out << backendName(backend);
 }
 
-// The test MariaDB server that tests/support/mariadb-fixture started, found
-// through STRAATWIJS_TEST_MARIADB=<its folder>; nullopt when not set.
-struct MariaDbServer
-{
-    QString host, user, password, socket;
-    int port = 0;
-    static std::optional<MariaDbServer> fromEnvironment();
-};
-
 // Server values that reach nothing: 127.0.0.1 on a port nobody listens on,
 // the default user, password and database name.
 lookup::ConnectionValues unreachableServer();
 
 // A fresh database with both tables made from sql/: a new database with a
-// unique name on the test server (dropped again at the end), or a new SQLite
-// file in a temporary folder. Failures throw std::runtime_error. Free of
-// gtest, so benchmarks and other tools can use it too.
+// unique name on the test server that tests/support/mariadb-fixture started
+// (found through STRAATWIJS_TEST_MARIADB=<its folder>; dropped again at the
+// end), or a new SQLite file in a temporary folder. Failures throw
+// std::runtime_error. Free of gtest, so benchmarks and other tools can use
+// it too.
 class TestDatabase
 {
 public:
@@ -58,7 +50,7 @@ public:
     // Opens the test's connection again (after a server restart).
     void reopen();
     // Runs a statement with bound values (positional '?').
-    void exec(const QString& sql, const QVariantList& values = {});
+    void exec(const QString& sql, const QVariantList& values = {}) { lines(sql, values); }
     void addRequest(const QString& Query, const QString& Type, const QString& Status = "N");
     // Status of every request with this query text, in insertion order.
     QStringList statuses(const QString& Query);
@@ -72,8 +64,6 @@ public:
     QStringList harvested();
 
 private:
-    QList<QVariantList> select(const QString& sql, const QVariantList& values = {});
-
     Backend m_backend;
     QString m_connection;
     QString m_folder; // SQLite: the temporary folder

@@ -1,10 +1,7 @@
 #include "support/TestEnv.h"
 #include "support/TestProcess.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 
 namespace testing_support {
@@ -17,11 +14,6 @@ void FakeClocks::advance(qint64 ms)
         seconds -= 86400.0;
         date = date.addDays(1);
     }
-}
-
-QDateTime FakeClocks::Now()
-{
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(seconds * 1000)));
 }
 
 qint32 RecordingWait::MsgWaitObj(qint32 Milliseconds)
@@ -47,19 +39,6 @@ QList<qint32> RecordingWait::pausesLongerThan(qint32 ms) const
         if (p > ms)
             out.append(p);
     return out;
-}
-
-QString MemorySettingsStore::GetSetting(const QString& AppName, const QString& Section,
-                                        const QString& Key, const QVariant& Default)
-{
-    const QString k = AppName + '/' + Section + '/' + Key;
-    return values.contains(k) ? values.value(k) : Default.toString();
-}
-
-void MemorySettingsStore::SaveSetting(const QString& AppName, const QString& Section,
-                                      const QString& Key, const QString& Setting)
-{
-    values.insert(AppName + '/' + Section + '/' + Key, Setting);
 }
 
 TestEnv::TestEnv()

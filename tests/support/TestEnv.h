@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Env.h"
+#include "platform/RunError.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QList>
@@ -18,7 +19,10 @@ public:
     quint32 GetTickCount() override { return tick; }
     QDate date{2026, 12, 6};
     double Timer() override { return seconds; }
-    QDateTime Now() override;
+    QDateTime Now() override
+    {
+        return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(seconds * 1000)));
+    }
     // Moves both clocks on; the day clock wraps at midnight.
     void advance(qint64 ms);
 };
@@ -51,9 +55,15 @@ class MemorySettingsStore : public platform::SettingsStore
 public:
     QMap<QString, QString> values; // "App/Section/Key" -> text
     QString GetSetting(const QString& AppName, const QString& Section, const QString& Key,
-                       const QVariant& Default) override;
+                       const QVariant& Default) override
+    {
+        return values.value(AppName + '/' + Section + '/' + Key, Default.toString());
+    }
     void SaveSetting(const QString& AppName, const QString& Section, const QString& Key,
-                     const QString& Setting) override;
+                     const QString& Setting) override
+    {
+        values.insert(AppName + '/' + Section + '/' + Key, Setting);
+    }
 };
 
 // An Env of fakes: clocks, recording wait, sequence random, memory
@@ -71,5 +81,16 @@ struct TestEnv
     platform::NumberedFiles files;
     platform::Env env;
 };
+
+// The run-time error a call throws; number 0 when it throws none.
+template <typename Call> platform::RunError thrown(Call&& call)
+{
+    try {
+        call();
+    } catch (const platform::RunError& e) {
+        return e;
+    }
+    return platform::RunError(0, QStringLiteral("no error"));
+}
 
 } // namespace testing_support
