@@ -4,6 +4,7 @@
 #include "platform/HtmlDocument.h"
 #include "platform/MessageSink.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace lookup {
@@ -23,7 +24,12 @@ QVariant readMaxPages(const platform::HtmlElement& body)
     // Past "heeft" and the one character after it, up to "opgeleverd"; a
     // sentence too short for that has an empty count text.
     const qsizetype start = b + 6;
-    const QString count = c > start ? T.mid(start, c - start) : QString();
+    QString count = c > start ? T.mid(start, c - start) : QString();
+    // A count is whole: a point followed by three digits separates
+    // thousands ("1.234" is 1234), or a search with a thousand results or
+    // more would read its first page only and count as done.
+    static const QRegularExpression thousands(QStringLiteral("(?<=\\d)\\.(?=\\d{3}(?!\\d))"));
+    count.remove(thousands);
     return platform::Val(count);
 }
 

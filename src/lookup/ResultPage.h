@@ -15,8 +15,9 @@ namespace lookup {
 // pages can be read the same way.
 
 // The result count from the count sentence ("Uw zoekactie ... heeft N ...
-// opgeleverd") of a page's body: a double (its leading number; 0 when the
-// count text holds none), or an empty QVariant when the sentence is missing.
+// opgeleverd") of a page's body: a double (its leading number, a point
+// before three digits taken as a thousands separator; 0 when the count text
+// holds none), or an empty QVariant when the sentence is missing.
 QVariant readMaxPages(const platform::HtmlElement& body);
 
 // Appends one record per data row of the body's tables, in page order. A

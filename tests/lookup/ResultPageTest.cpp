@@ -47,8 +47,11 @@ TEST(ResultPage, CountSentenceReadsTheLeadingNumber)
 {
     EXPECT_EQ(count("<p>Uw zoekactie heeft 37 resultaten opgeleverd.</p>"), QVariant(37.0));
     EXPECT_EQ(count("<p>Uw zoekactie heeft 1 resultaat opgeleverd</p>"), QVariant(1.0));
-    EXPECT_DOUBLE_EQ(count("<p>Uw zoekactie heeft 1.234 resultaten opgeleverd</p>").toDouble(),
-                     1.234);
+    // Thousands are separated by a point: every page of a large search is read.
+    EXPECT_EQ(count("<p>Uw zoekactie heeft 1.234 resultaten opgeleverd</p>"), QVariant(1234.0));
+    EXPECT_EQ(count("<p>Uw zoekactie heeft 12.345.678 resultaten opgeleverd</p>"),
+              QVariant(12345678.0));
+    EXPECT_EQ(count("<p>Uw zoekactie heeft 1.5 resultaten opgeleverd</p>"), QVariant(1.5));
     EXPECT_EQ(count("<p>Uw zoekactie heeft -5 resultaten opgeleverd</p>"), QVariant(-5.0));
     EXPECT_EQ(count("<p>Uw zoekactie naar x heeft\n+ 1 2 resultaten opgeleverd</p>"),
               QVariant(12.0));
