@@ -95,8 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QByteArray sent = text.toLatin1();
     if (std::none_of(sent.begin(), sent.end(), needsEncoding)) {
-        fuzz::require(header == (quote ? QLatin1Char('"') + text + QLatin1Char('"') : text),
-                      "plain text stays as it is");
+        QString quoted = text;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        fuzz::require(header == (quote ? QLatin1Char('"') + quoted + QLatin1Char('"') : text),
+                      "plain text stays as it is, quotes escaped inside quotes");
         return 0;
     }
     QString decoded;

@@ -75,8 +75,16 @@ char uuChar(int value)
 QString EncodeHeaderText(const QString& text, bool quote)
 {
     const QByteArray bytes = text.toLatin1();
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); }))
-        return quote ? QLatin1Char('"') + text + QLatin1Char('"') : text;
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); })) {
+        if (!quote)
+            return text;
+        // A quote or backslash in a display name would end its quoted string
+        // early and let the rest pose as addresses: they travel escaped.
+        QString quoted = text;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        return QLatin1Char('"') + quoted + QLatin1Char('"');
+    }
     const QString q = qForm(bytes);
     const QString b = bForm(text);
     return q.size() >= b.size() ? b : q;

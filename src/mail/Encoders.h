@@ -8,7 +8,8 @@
 namespace mail {
 
 // A header text ready for its header line. Plain 7-bit text is returned as
-// it is (in double quotes when `quote`); text holding a byte above 126, a CR
+// it is (in double quotes when `quote`, its quotes and backslashes escaped
+// with a backslash); text holding a byte above 126, a CR
 // or an LF becomes encoded words, the shorter of the Q and the B form, several
 // joined by CR LF TAB.
 QString EncodeHeaderText(const QString& text, bool quote);

@@ -14,6 +14,9 @@ TEST(EncodeHeaderText, PlainTextStaysAndTheShorterEncodingWins)
 {
     EXPECT_EQ(EncodeHeaderText("Vergadering morgen", false), "Vergadering morgen");
     EXPECT_EQ(EncodeHeaderText("Jan de Vries", true), "\"Jan de Vries\"");
+    // A quote cannot end the display name early and smuggle in an address.
+    EXPECT_EQ(EncodeHeaderText("x\" <boef@voorbeeld.nl>, \"a\\b", true),
+              "\"x\\\" <boef@voorbeeld.nl>, \\\"a\\\\b\"");
     // One accented letter among plain words: Q; only accented letters: B.
     EXPECT_EQ(EncodeHeaderText("Caf" + e + " de Paris", true), "=?ISO-8859-1?Q?Caf=E9_de_Paris?=");
     EXPECT_EQ(EncodeHeaderText(e.repeated(6), false), "=?ISO-8859-1?B?6enp6enp?=");
