@@ -199,7 +199,7 @@ QString ParseMXAnswers(const QByteArray& reply, qsizetype position, int count,
         const qsizetype next = data + readUInt16(reply, position + 8);
         if (next > reply.size() || next < data + 3)
             break;
-        const auto preference = qint16(readUInt16(reply, data));
+        const quint16 preference = readUInt16(reply, data);
         qsizetype at = data + 2;
         QString host;
         if (!ReadDnsName(reply, at, host))

@@ -16,7 +16,7 @@ namespace mail {
 struct MXRecord
 {
     QString Host;
-    qint16 Preference = 0;
+    quint16 Preference = 0; // 0 to 65535: a preference of 40000 ranks after 10
 };
 
 // The host's resolver configuration: /etc/resolv.conf, or the file named by

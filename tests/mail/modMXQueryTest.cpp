@@ -67,10 +67,11 @@ TEST_F(MXQuery, QuestionDatagramAndSettings)
 TEST_F(MXQuery, LowestPreferenceWinsFirstAmongEquals)
 {
     // Names written out in full: each record after the first starts at a
-    // place a fixed offset does not reach.
+    // place a fixed offset does not reach. Preferences are unsigned: 40000
+    // ranks last, not first.
     dns.answer = [](const QByteArray& q) {
         return QList<QByteArray>{DnsPeer::reply(q, 3,
-                                                DnsPeer::mx(20, labels("a.mx.nl")) +
+                                                DnsPeer::mx(40000, labels("a.mx.nl")) +
                                                     DnsPeer::mx(10, labels("b.mx.nl")) +
                                                     DnsPeer::mx(10, labels("c.mx.nl")))};
     };
@@ -78,7 +79,7 @@ TEST_F(MXQuery, LowestPreferenceWinsFirstAmongEquals)
     QStringList order;
     for (const MXRecord& r : mx.MXList())
         order << r.Host + ":" + QString::number(r.Preference);
-    EXPECT_EQ(order, (QStringList{"b.mx.nl:10", "c.mx.nl:10", "a.mx.nl:20"}));
+    EXPECT_EQ(order, (QStringList{"b.mx.nl:10", "c.mx.nl:10", "a.mx.nl:40000"}));
 
     // A compressed exchange name (a label, then a pointer to the question).
     dns.answer = [](const QByteArray& q) {
