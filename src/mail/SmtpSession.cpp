@@ -7,6 +7,7 @@
 #include "mail/modMXQuery.h"
 #include "platform/RunError.h"
 
+#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -197,6 +198,13 @@ void clsSendMail::replyArrived(const QByteArray& piece)
     const QString text = QString::fromLatin1(piece);
     emit DebugPrint(text.trimmed().isEmpty() ? QStringLiteral("**Empty**") : text);
     m_replyEnded = replyEnds(text);
+    // Whatever the answer to QUIT, the session is over. Taken for a failure,
+    // a refusal would fail a message already accepted, and closing again
+    // would send QUIT again: a server refusing every line nested without end.
+    if (m_Closing) {
+        m_ReplyOk = true;
+        return;
+    }
     const QString code = text.left(3).toUpper();
     if (code == QLatin1String("220") || code == QLatin1String("221") ||
         code == QLatin1String("251")) {
@@ -527,8 +535,10 @@ void clsSendMail::CloseSession()
 {
     if (!socketClosed())
         emit status(QStringLiteral("Closing Connection..."));
-    if (socketConnected()) {
+    if (socketConnected() && !m_Closing) {
         m_ReplyOk = false;
+        m_Closing = true;
+        const auto closed = qScopeGuard([this] { m_Closing = false; });
         emit DebugPrint(QStringLiteral("QUIT"));
         m_socket->write("QUIT\r\n");
         WaitForFlag(m_ReplyOk, QuitSeconds, false);

@@ -304,6 +304,7 @@ private:
     bool m_Encrypted = false;
     bool m_socketFailed = false;
     bool m_replyEnded = false; // the last piece ended a reply ("250 ", not "250-")
+    bool m_Closing = false;    // QUIT sent: any answer ends the session
     int m_Pop3Step = 0;
     bool m_Pop3Done = false;
     qint64 m_BytesSent = 0;

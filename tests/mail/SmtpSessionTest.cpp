@@ -219,6 +219,24 @@ TEST_F(Session, RefusalsEndTheSendWithTheServersReply)
         EXPECT_FALSE(mail->SentOk());
     }
     EXPECT_EQ(successes, 0);
+
+    // Whatever the answer to QUIT, the session ends there: a server refusing
+    // every line fails the send once, and a refused QUIT after the message
+    // was taken leaves it a success.
+    failures.clear();
+    QList<QByteArray> refusing{Hi, Helo};
+    for (int i = 0; i < 50; ++i)
+        refusing << "500 no\r\n";
+    ScriptedPeer stubborn(refusing);
+    sendTo(stubborn);
+    EXPECT_EQ(stubborn.received,
+              (QList<QByteArray>{"HELO voorbeeld.nl", "MAIL FROM: <jan@voorbeeld.nl>", "QUIT"}));
+    EXPECT_EQ(failures, QStringList{"500 no\r\n"});
+    ScriptedPeer grumpy({Hi, Helo, Ok, Ok, Ok, Ok, Go, Queued, "500 no\r\n"});
+    sendTo(grumpy);
+    EXPECT_EQ(failures.size(), 1);
+    EXPECT_EQ(successes, 1);
+    EXPECT_TRUE(mail->SentOk());
 }
 
 // A silent peer: ConnectTimeout for the greeting, the stored MessageTimeout
