@@ -22,7 +22,7 @@ namespace testing_support {
 // through the line "." is one entry, recorded as "<data>" (the bytes in
 // `data`). Entries: "" answers nothing; "<close>" closes the connection (in
 // the data, at its first bytes); a reply ending in "<tls>" starts TLS once
-// sent; a "|" splits a reply into two writes a few milliseconds apart.
+// sent; a "|" splits a reply into two writes `splitMs` apart.
 class ScriptedPeer : public QTcpServer
 {
 public:
@@ -36,6 +36,7 @@ public:
     QByteArray data;
     int connections = 0;
     QString tlsFolder; // server.pem and server.key for "<tls>"
+    int splitMs = 20;  // between the two writes of a reply with "|"
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -61,7 +62,8 @@ private:
         socket->write(pieces[0]);
         if (pieces.size() > 1) {
             socket->flush();
-            QTimer::singleShot(20, socket, [socket, rest = pieces[1]] { socket->write(rest); });
+            QTimer::singleShot(splitMs, socket,
+                               [socket, rest = pieces[1]] { socket->write(rest); });
         }
         if (tls) {
             socket->setLocalCertificate(
