@@ -220,6 +220,10 @@ void clsSendMail::replyArrived(const QByteArray& piece)
     } else if (code == QLatin1String("235")) {
         m_AuthAccepted = true;
     } else if (code == QLatin1String("334")) {
+        // The name and password answer only the prompts of a log-in this
+        // session began: a server that merely asks learns nothing.
+        if (!m_AuthPending)
+            return;
         const QString prompt = DecodeBase64String(text.mid(3).trimmed().remove(CrLf));
         if (prompt.contains(QStringLiteral("username"), Qt::CaseInsensitive)) {
             m_socket->write(EncodeBase64Text(m_Username).toLatin1());
@@ -470,6 +474,8 @@ bool clsSendMail::openSession()
     if (m_UseAuthentication) {
         if (WaitForFlag(m_AuthLoginOffered, AuthSeconds, false)) {
             emit status(QStringLiteral("Sending Login Authentication..."));
+            m_AuthPending = true;
+            const auto over = qScopeGuard([this] { m_AuthPending = false; });
             sendCommand(QStringLiteral("AUTH Login") + CrLf);
             if (!WaitForFlag(m_AuthAccepted, AuthSeconds, false)) {
                 emit status(QStringLiteral("Host Login Failed!"));

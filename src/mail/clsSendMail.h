@@ -303,8 +303,9 @@ private:
     bool m_StartTlsOffered = false;
     bool m_Encrypted = false;
     bool m_socketFailed = false;
-    bool m_replyEnded = false; // the last piece ended a reply ("250 ", not "250-")
-    bool m_Closing = false;    // QUIT sent: any answer ends the session
+    bool m_replyEnded = false;  // the last piece ended a reply ("250 ", not "250-")
+    bool m_Closing = false;     // QUIT sent: any answer ends the session
+    bool m_AuthPending = false; // AUTH Login sent, the log-in not yet over
     int m_Pop3Step = 0;
     bool m_Pop3Done = false;
     qint64 m_BytesSent = 0;
