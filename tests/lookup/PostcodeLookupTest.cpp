@@ -14,21 +14,6 @@ using lookup::PostcodeLookup;
 using lookup::RequestResult;
 using namespace testing_support;
 
-// A database that cannot be opened must not stop the load: the values are
-// kept, and only the queue fails later.
-TEST(PostcodeLookup, LoadSkipsAFailedOpen)
-{
-    TestEnv env;
-    RecordingSink sink;
-    PostcodeLookup engine(env.env, sink);
-    engine.load(MainWindowValues{unreachableServer(), "http://127.0.0.1:9", "192.0.2.7"});
-    EXPECT_TRUE(engine.loaded());
-    EXPECT_TRUE(engine.ValidURL);
-    EXPECT_EQ(engine.values().Url, "http://127.0.0.1:9");
-    EXPECT_EQ(sink.lines.size(), 2);
-    EXPECT_THROW(engine.DoQuery("S"), platform::RunError);
-}
-
 namespace {
 
 // The rows the site gives for "1011", as stored: the postcode without its

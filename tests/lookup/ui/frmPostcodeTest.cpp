@@ -24,6 +24,7 @@ TEST(frmPostcode, ShowsTheEngineAndItsClosingUnloadsIt)
     RecordingSink sink;
     PostcodeLookup engine(env.env, sink);
     engine.load({unreachableServer(), "http://127.0.0.1:9", "192.0.2.7"});
+    ASSERT_TRUE(engine.loaded() && engine.ValidURL);
     QMdiArea area;
     area.resize(1000, 800);
     auto* form = new frmPostcode(engine);
