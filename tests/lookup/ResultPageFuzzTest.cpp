@@ -1,20 +1,19 @@
-// Mutated result pages of the local site: reading them never crashes, and
-// the answers the parser keeps from parsing agree with the markup they stand
-// for. A fixed seed keeps ctest's run repeatable; for a longer run by hand:
+// Mutated result pages of the local site, each read through the result_page
+// fuzz target (fuzz/result_page.cpp): reading never crashes, and the answers
+// the parser keeps from parsing agree with the markup they stand for. A
+// broken property aborts with its name and the markup at fault; the fixed
+// seed makes the run repeatable. For a longer run by hand:
 //   STRAATWIJS_FUZZ_SECONDS=600 STRAATWIJS_FUZZ_SEED=7 lookup_tests --gtest_filter='*Fuzz*'
 #include "SiteData.h"
-#include "lookup/ResultPage.h"
-#include "platform/HtmlDocument.h"
-#include "support/RecordingSink.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
 
-using namespace lookup;
-using platform::HtmlElement;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -60,51 +59,6 @@ QByteArray mutate(QByteArray page, std::mt19937& rng)
     return page;
 }
 
-bool holdsTableByScan(const HtmlElement& e)
-{
-    const auto all = e.All();
-    return std::any_of(all.begin(), all.end(),
-                       [](const HtmlElement& d) { return d.nodename() == "TABLE"; });
-}
-
-// Checks one page; returns false after the first disagreement.
-bool check(const QByteArray& bytes, bool utf8)
-{
-    const auto doc =
-        platform::HtmlDocument::fromBytes(bytes, utf8 ? "text/html; charset=utf-8" : "");
-    const HtmlElement* root = doc->documentElement();
-    if (!root)
-        return true;
-    for (const HtmlElement& e : root->All()) {
-        const HtmlElement* parent = e.parentElement();
-        const auto siblings = parent->All();
-        EXPECT_TRUE(&e >= siblings.data() && &e < siblings.data() + siblings.size());
-        if (e.holdsTable() != holdsTableByScan(e)) {
-            ADD_FAILURE() << "holdsTable of " << e.nodename().toStdString();
-            return false;
-        }
-        if ((e.nodename() == "TR" || e.nodename() == "TD") &&
-            e.InnerHTMLHoldsTH() != e.InnerHTML().contains(QLatin1String("<TH>"))) {
-            ADD_FAILURE() << "InnerHTMLHoldsTH of " << e.InnerHTML().toStdString();
-            return false;
-        }
-    }
-    if (!doc->Body())
-        return true;
-    const QVariant count = readMaxPages(*doc->Body());
-    PostcodeCollection records;
-    testing_support::RecordingSink sink;
-    readPostcodes(*doc->Body(), QStringLiteral("1012 "), QStringLiteral("S"), count, records, sink);
-    const auto all = doc->Body()->All();
-    const auto rows = std::count_if(all.begin(), all.end(), [](const HtmlElement& e) {
-        return e.nodename() == "TR" && !e.InnerHTMLHoldsTH() && !e.holdsTable();
-    });
-    EXPECT_LE(records.size() + sink.lines.size(), rows);
-    for (const auto& r : records)
-        EXPECT_EQ(r->Query, "1012 ");
-    return !::testing::Test::HasFailure();
-}
-
 } // namespace
 
 TEST(ResultPageFuzz, MutatedPagesReadWithoutFaults)
@@ -128,10 +82,8 @@ TEST(ResultPageFuzz, MutatedPagesReadWithoutFaults)
         QByteArray page = mutate(pages[i % pages.size()], rng);
         if (i % 4 == 0)
             page = mutate(page + page, rng);
-        if (!check(page, i % 2 == 0)) {
-            ADD_FAILURE() << "seed " << seed << ", page " << i << ":\n" << page.toStdString();
-            return;
-        }
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(page.constData()),
+                               std::size_t(page.size()));
     }
     if (seconds > 0)
         std::printf("%d pages, seed %u\n", i, seed);
