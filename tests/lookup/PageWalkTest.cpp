@@ -131,13 +131,11 @@ TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString away = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
-    WalkResult r = walk.GetPostcodes(away, "1011", "S");
-    EXPECT_EQ(r.outcome, WalkResult::Failed);
-    expectFailureLine(away + SearchPath + "1011", "Connection refused");
-
-    r = walk.GetPostcodes(Url + "/status/500", "1011", "S");
-    EXPECT_EQ(r.outcome, WalkResult::Failed);
-    expectFailureLine(Url + "/status/500" + SearchPath + "1011", "HTTP 500 Site Error");
+    for (const auto& [base, reason] : {std::pair<QString, QString>{away, "Connection refused"},
+                                       {Url + "/status/500", "HTTP 500 Site Error"}}) {
+        EXPECT_EQ(walk.GetPostcodes(base, "1011", "S").outcome, WalkResult::Failed);
+        expectFailureLine(base + SearchPath + "1011", reason);
+    }
 
     // A later page: the walk ends there, whatever came before.
     struct Later
@@ -150,8 +148,8 @@ TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
             postcodesite::SiteOptions{.port = 0, .failAfterRequests = 2, .failStatus = c.status}};
         ASSERT_TRUE(failing.listen());
         sink.lines.clear();
-        r = walk.GetPostcodes(failing.baseUrl(), "1012", "S");
-        EXPECT_EQ(r.outcome, WalkResult::Failed) << c.status;
+        EXPECT_EQ(walk.GetPostcodes(failing.baseUrl(), "1012", "S").outcome, WalkResult::Failed)
+            << c.status;
         EXPECT_EQ(urls().size(), 3);
         EXPECT_TRUE(sink.lines.last().startsWith("Pagina niet geladen: " + failing.baseUrl() +
                                                  PagePath +
