@@ -291,26 +291,19 @@ TEST_F(Session, RefusedConnectionAndConnectionLostDuringData)
     EXPECT_EQ(successes, 0);
 }
 
-TEST_F(Session, Pop3LogInBeforeSmtp)
+// The accepted log-in is sent end to end by send_check.py (mail_send_loopback).
+TEST_F(Session, Pop3RefusalOrSilenceEndsTheSendBeforeSmtp)
 {
-    ScriptedPeer pop({"+OK pop ready\r\n", "+OK\r\n", "+OK\r\n", "+OK bye\r\n"});
-    ScriptedPeer smtp(plainScript());
-    mail->setUsePopAuthentication(true);
-    mail->setPOP3Host("127.0.0.1");
-    mail->setPOP3Port(pop.port());
-    mail->setUsername("jan");
-    mail->setPassword("geheim");
-    sendTo(smtp);
-    EXPECT_EQ(pop.received, (QList<QByteArray>{"USER jan", "PASS geheim", "QUIT"}));
-    EXPECT_EQ(statuses.mid(0, 3), (QStringList{"Connecting to POP3 Server (127.0.0.1)...",
-                                               "POP3 Authentication Successful...",
-                                               "Connecting to SMTP Server (127.0.0.1)..."}));
-    EXPECT_EQ(successes, 1);
-
     ScriptedPeer refusing({"+OK\r\n", "+OK\r\n", "-ERR wrong password\r\n"});
     ScriptedPeer unused(plainScript());
+    mail->setUsePopAuthentication(true);
+    mail->setPOP3Host("127.0.0.1");
     mail->setPOP3Port(refusing.port());
+    mail->setUsername("jan");
+    mail->setPassword("geheim");
     sendTo(unused);
+    EXPECT_EQ(refusing.received, (QList<QByteArray>{"USER jan", "PASS geheim"}));
+    EXPECT_EQ(statuses.first(), "Connecting to POP3 Server (127.0.0.1)...");
     EXPECT_EQ(failures, QStringList{"-ERR wrong password\r\n"});
     EXPECT_EQ(unused.connections, 0);
 
@@ -321,23 +314,7 @@ TEST_F(Session, Pop3LogInBeforeSmtp)
     sendTo(unused);
     EXPECT_EQ(failures, QStringList{Timeout});
     EXPECT_EQ(unused.connections, 0);
-    EXPECT_EQ(successes, 1);
-}
-
-TEST_F(Session, AtMostOneHundredRecipients)
-{
-    QStringList many;
-    for (int i = 0; i < 101; ++i)
-        many << QString("r%1@voorbeeld.nl").arg(i);
-    mail->setRecipient(many.join(';'));
-    ScriptedPeer peer(plainScript(100));
-    sendTo(peer);
-    EXPECT_EQ(failures, QStringList{"Too many recipients"});
-    EXPECT_EQ(peer.connections, 0);
-    mail->setRecipient(many.mid(1).join(';'));
-    sendTo(peer);
-    EXPECT_EQ(peer.received.size(), 2 + 100 + 3);
-    EXPECT_EQ(successes, 1);
+    EXPECT_EQ(successes, 0);
 }
 
 TEST_F(Session, ConnectKeepsOneSessionForTwoSends)
