@@ -10,7 +10,6 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -111,7 +110,7 @@ struct Program
     // Serves the site until `done` holds (at most `limitMs`).
     bool serveUntil(const std::function<bool()>& done, int limitMs = 20000)
     {
-        return QTest::qWaitFor(done, limitMs);
+        return testing_support::runEventsUntil(done, limitMs);
     }
     bool finished(int limitMs = 20000)
     {

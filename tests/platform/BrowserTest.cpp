@@ -1,9 +1,9 @@
 #include "platform/Browser.h"
 
 #include "PostcodeSite.h"
+#include "support/TestEnv.h"
 
 #include <QNetworkAccessManager>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -23,7 +23,8 @@ protected:
     bool load(const QString& path)
     {
         browser.navigate(site.baseUrl() + path);
-        return QTest::qWaitFor([this] { return browser.ReadyState() == Browser::Complete; }, 10000);
+        return testing_support::runEventsUntil(
+            [this] { return browser.ReadyState() == Browser::Complete; }, 10000);
     }
     postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
     QNetworkAccessManager network;
@@ -78,7 +79,8 @@ TEST_F(BrowserTest, OversizedUnreadableAndAbandonedLoadsComplete)
 
     // A page that never completes is abandoned; the next load is the next page.
     browser.navigate(site.baseUrl() + "/hang/index?action=search&address=1011");
-    ASSERT_TRUE(QTest::qWaitFor([this] { return browser.ReadyState() == Browser::Interactive; }));
+    ASSERT_TRUE(testing_support::runEventsUntil(
+        [this] { return browser.ReadyState() == Browser::Interactive; }, 5000));
     EXPECT_EQ(browser.Document(), nullptr);
     browser.stop();
     EXPECT_EQ(browser.ReadyState(), Browser::Complete);

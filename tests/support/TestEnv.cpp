@@ -1,6 +1,7 @@
 #include "support/TestEnv.h"
 #include "support/TestProcess.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 
@@ -52,6 +53,19 @@ TestEnv::TestEnv()
     env.prompts = &prompts;
     env.stop = &stop;
     env.files = &files;
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int limitMs)
+{
+    platform::QtEventWait events;
+    const QDeadlineTimer deadline(limitMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        events.waitForInput(int(qMax<qint64>(1, deadline.remainingTime())));
+        events.processPending();
+    }
+    return true;
 }
 
 void isolateUserFolders(const QTemporaryDir& folder)

@@ -82,6 +82,12 @@ struct TestEnv
     platform::Env env;
 };
 
+// Handles events as they come until `done` holds; false when `limitMs`
+// passes first. For waits on real I/O (a local site, a child process): it
+// wakes on each event instead of polling, so a wait lasts as long as the
+// I/O and the limit is only a guard.
+bool runEventsUntil(const std::function<bool()>& done, int limitMs);
+
 // The run-time error a call throws; number 0 when it throws none.
 template <typename Call> platform::RunError thrown(Call&& call)
 {
