@@ -10,6 +10,7 @@
 // none is taken.
 #include "Fuzz.h"
 #include "filelib/FileOpen.h"
+#include "support/RecordingSink.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,12 +89,6 @@ public:
     }
 };
 
-class NoLog : public platform::MessageSink
-{
-public:
-    void AddMelding(const QString&, int, bool, quint32) override {}
-};
-
 void freshFolder(int disk)
 {
     QDir(work).removeRecursively();
@@ -130,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptedAnswers prompts;
     for (int i = 0; i < answerCount; ++i)
         prompts.answers.append(data[3 + i]);
-    NoLog sink;
+    testing_support::RecordingSink sink;
     platform::NumberedFiles files;
     platform::Env env;
     env.prompts = &prompts;

@@ -3,41 +3,13 @@
 // layout around the same bytes. Everything happens in a temporary folder.
 #include "Fuzz.h"
 #include "filelib/WholeFiles.h"
+#include "support/RecordingSink.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 namespace {
-
-// Any question is a fault here: the file is there and may be replaced.
-class NoPrompts : public platform::Prompts
-{
-public:
-    int MsgBox(const QString& prompt, int, const QString&) override
-    {
-        fuzz::require(false, "no message box", prompt);
-        return platform::box::Cancel;
-    }
-    std::optional<QString> InputBox(const QString& prompt, const QString&, const QString&) override
-    {
-        fuzz::require(false, "no input box", prompt);
-        return std::nullopt;
-    }
-    std::optional<QString> FileDialog(const platform::FileDialogRequest& request) override
-    {
-        fuzz::require(false, "no file dialog", request.title);
-        return std::nullopt;
-    }
-};
-
-class NoMessages : public platform::MessageSink
-{
-public:
-    void AddMelding(const QString& text, int, bool, quint32) override
-    {
-        fuzz::require(false, "no message", text);
-    }
-};
 
 QByteArray tagged(const QByteArray& bytes)
 {
@@ -66,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == size,
                       "the input file is written");
     }
-    NoPrompts prompts;
-    NoMessages sink;
+    testing_support::ScriptedPrompts prompts;
+    testing_support::RecordingSink sink;
     platform::NumberedFiles files;
     platform::Env env;
     env.prompts = &prompts;
@@ -84,5 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(f.open(QIODevice::ReadOnly) && f.readAll() == tagged(bytes),
                   "PutFile writes the tag, the count and the bytes");
     fuzz::require(files.reserve() == platform::NumberedFiles::First, "every file is closed again");
+    // The file is there and may be replaced: nothing to ask or report.
+    fuzz::require(prompts.shown().isEmpty(), "no question");
+    fuzz::require(sink.lines.isEmpty(), "no message", sink.lines.join(QLatin1Char('\n')));
     return 0;
 }

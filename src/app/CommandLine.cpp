@@ -193,19 +193,15 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
     }
 
     ConnectionOverrides& db = options.database;
-    auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {
-        if (parser.isSet(option))
-            into = parser.value(option);
-    };
-    take(dbServer, db.Server);
-    take(dbUser, db.UID);
-    take(dbName, db.Database);
-    take(dbSqlite, db.SqlitePath);
+    takeValue(parser, dbServer, db.Server);
+    takeValue(parser, dbUser, db.UID);
+    takeValue(parser, dbName, db.Database);
+    takeValue(parser, dbSqlite, db.SqlitePath);
     if (db.SqlitePath && db.SqlitePath->isEmpty())
         return usage(QStringLiteral("--db-sqlite needs the path of a database file."));
     if (environment.contains(PasswordVariable))
         db.PWD = environment.value(PasswordVariable);
-    take(dbPassword, db.PWD);
+    takeValue(parser, dbPassword, db.PWD);
     if (parser.isSet(dbPort)) {
         bool ok = false;
         const int port = parser.value(dbPort).toInt(&ok);

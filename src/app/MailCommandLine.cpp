@@ -203,19 +203,15 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     MailOptions o;
     if (parser.isSet(mx))
         o.mx = positional.value(0);
-    auto take = [&parser](const QCommandLineOption& option, std::optional<QString>& into) {
-        if (parser.isSet(option))
-            into = parser.value(option);
-    };
-    take(from, o.from);
-    take(fromName, o.fromName);
-    take(replyTo, o.replyTo);
-    take(subject, o.subject);
-    take(body, o.body);
-    take(bodyFile, o.bodyFile);
-    take(contentBase, o.contentBase);
-    take(delimiter, o.delimiter);
-    take(xMailer, o.xMailer);
+    takeValue(parser, from, o.from);
+    takeValue(parser, fromName, o.fromName);
+    takeValue(parser, replyTo, o.replyTo);
+    takeValue(parser, subject, o.subject);
+    takeValue(parser, body, o.body);
+    takeValue(parser, bodyFile, o.bodyFile);
+    takeValue(parser, contentBase, o.contentBase);
+    takeValue(parser, delimiter, o.delimiter);
+    takeValue(parser, xMailer, o.xMailer);
     o.to = parser.values(to);
     o.toName = parser.values(toName);
     o.cc = parser.values(cc);
@@ -226,11 +222,11 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     o.receipt = parser.isSet(receipt);
     o.eightBit = parser.isSet(eightBit);
     o.print = parser.isSet(print);
-    take(hallo, o.hallo);
-    take(smtpHost, o.smtpHost);
-    take(username, o.username);
-    take(pop3Host, o.pop3Host);
-    take(caFile, o.caFile);
+    takeValue(parser, hallo, o.hallo);
+    takeValue(parser, smtpHost, o.smtpHost);
+    takeValue(parser, username, o.username);
+    takeValue(parser, pop3Host, o.pop3Host);
+    takeValue(parser, caFile, o.caFile);
     o.auth = parser.isSet(auth);
     o.popAuth = parser.isSet(popAuth);
     o.startTls = parser.isSet(startTls);

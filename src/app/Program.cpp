@@ -20,6 +20,13 @@ Exit usageError(const QString& program, const QString& why)
     return Exit{ExitUsage, why + QStringLiteral("\nTry '%1 --help'.\n").arg(program)};
 }
 
+void takeValue(const QCommandLineParser& parser, const QCommandLineOption& option,
+               std::optional<QString>& into)
+{
+    if (parser.isSet(option))
+        into = parser.value(option);
+}
+
 Exit helpExit(const QString& program, const QCommandLineParser& parser)
 {
     // Parsed before the application object exists: name the program here.

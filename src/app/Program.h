@@ -3,7 +3,9 @@
 #include "app/ExitStatus.h"
 
 #include <QStringList>
+#include <optional>
 
+class QCommandLineOption;
 class QCommandLineParser;
 
 namespace app {
@@ -19,6 +21,10 @@ Exit usageError(const QString& program, const QString& why);
 
 // --help: the parser's text, naming `program` (status 0).
 Exit helpExit(const QString& program, const QCommandLineParser& parser);
+
+// The option's value into `into` when it was given; else `into` stays.
+void takeValue(const QCommandLineParser& parser, const QCommandLineOption& option,
+               std::optional<QString>& into);
 
 // Prints the exit's text where it belongs and returns its status.
 int finish(const Exit& exit);
