@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "lookup/Lease.h"
 #include "lookup/PostcodeLookup.h"
 #include "platform/Version.h"
 
@@ -49,7 +50,8 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
         "processed stays L, nothing of it stored); 2 usage error; 3 it stopped because the "
         "site blocked searching (the request is open again, N); 4 the site could not be "
         "reached (nothing stored; the request is open again); 130 or 143 SIGINT or SIGTERM "
-        "ended it (nothing of the request stored; it is open again).\n\n"
+        "ended it (nothing of the request stored; it is open again). --status and "
+        "--release-stranded: 0 done, 1 the database could not be read or changed.\n\n"
         "Environment: STRAATWIJS_DB_PASSWORD is the database password. "
         "STRAATWIJS_EXIT_AFTER_PAINT=1 makes the window print the time from start to its first "
         "paint (\"first paint after N ms\") and exit, for start-up measurements."));
@@ -124,12 +126,37 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
                        "window asks first). The name is remembered as the log file of the "
                        "message window. A PATH that cannot be opened is a usage error."),
         QStringLiteral("PATH"));
+    const QCommandLineOption leaseTimeout(
+        QStringLiteral("lease-timeout"),
+        QStringLiteral("How long the lease on a request in progress lives without renewal "
+                       "(default %1, at least %2). A harvester renews its lease while it works; "
+                       "a request whose lease expired (its harvester died or stalled) is given "
+                       "back by the next claim of any harvester, and a stalled harvester stores "
+                       "nothing when it wakes up.")
+            .arg(lookup::DefaultLeaseSeconds)
+            .arg(lookup::MinimumLeaseSeconds),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption status(
+        QStringLiteral("status"),
+        QStringLiteral("Print the queue at a glance and exit: requests per type and status, the "
+                       "live leases (request, query, type, host, process, age, expiry), the "
+                       "number of stranded requests (\"L\" without a lease) and the poison ones "
+                       "(lease expired %1 times). Only reads.")
+            .arg(lookup::PoisonAttempts));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("With --status: print one JSON object instead."));
+    const QCommandLineOption releaseStranded(
+        QStringLiteral("release-stranded"),
+        QStringLiteral("Give back (\"N\") every request in progress without a live lease, and "
+                       "those whose lease expired, one line each, and exit. Never touches a "
+                       "request under a live lease: safe while harvesters run."));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(headless);
     parser.addOptions({big, small, minimal, autostart, url});
     parser.addOptions({extract, query, type});
     parser.addOption(logFile);
+    parser.addOptions({leaseTimeout, status, json, releaseStranded});
     for (const auto* option : {&dbServer, &dbPort, &dbUser, &dbName, &dbPassword, &dbSqlite})
         parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pages for --extract."),
@@ -181,6 +208,29 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
             return *exit;
         options.url = std::get<QString>(base);
     }
+    if (parser.isSet(status) || parser.isSet(releaseStranded)) {
+        if (parser.isSet(status) && parser.isSet(releaseStranded))
+            return usage(QStringLiteral("Give one of --status and --release-stranded."));
+        if (commands > 0 || parser.isSet(extract))
+            return usage(QStringLiteral("--status and --release-stranded run no harvest: give "
+                                        "them without --big, --small, --minimal, --autostart "
+                                        "and --extract."));
+        options.queue = parser.isSet(status) ? QueueCommand::Status : QueueCommand::ReleaseStranded;
+    }
+    if (parser.isSet(json) && options.queue != QueueCommand::Status)
+        return usage(QStringLiteral("--json goes with --status."));
+    options.json = parser.isSet(json);
+    if (parser.isSet(leaseTimeout)) {
+        bool ok = false;
+        const int seconds = parser.value(leaseTimeout).toInt(&ok);
+        if (!ok || seconds < lookup::MinimumLeaseSeconds || seconds > lookup::MaximumLeaseSeconds)
+            return usage(QStringLiteral("--lease-timeout needs a number of seconds from %1 to %2, "
+                                        "not '%3'")
+                             .arg(lookup::MinimumLeaseSeconds)
+                             .arg(lookup::MaximumLeaseSeconds)
+                             .arg(parser.value(leaseTimeout)));
+        options.leaseSeconds = seconds;
+    }
     options.extract = parser.isSet(extract);
     options.extractFiles = parser.positionalArguments();
     options.extractQuery = parser.value(query);
@@ -224,6 +274,7 @@ void configure(lookup::MainWindowValues& values, const Options& options)
     c.SqlitePath = o.SqlitePath.value_or(c.SqlitePath);
     c.Port = o.Port.value_or(c.Port);
     values.Url = options.url.value_or(values.Url);
+    values.LeaseSeconds = options.leaseSeconds.value_or(values.LeaseSeconds);
 }
 
 } // namespace app

@@ -32,6 +32,14 @@ struct ConnectionOverrides
     std::optional<int> Port;
 };
 
+// A command on the queue itself, instead of a harvest.
+enum class QueueCommand
+{
+    None,
+    Status,         // --status [--json]: print the queue at a glance
+    ReleaseStranded // --release-stranded: give back requests nobody holds
+};
+
 struct Options
 {
     bool headless = false;
@@ -49,6 +57,10 @@ struct Options
     ConnectionOverrides database;
     // --log-file PATH: every message is also appended to PATH.
     std::optional<QString> logFile;
+    // --lease-timeout SECONDS: how long a claim's lease lives unrenewed.
+    std::optional<int> leaseSeconds;
+    QueueCommand queue = QueueCommand::None;
+    bool json = false; // --json, with --status
 };
 
 // Reads the command line: the options to run with, or an exit (--help and

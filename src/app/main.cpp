@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Extract.h"
+#include "app/QueueCommands.h"
 #include "app/Startup.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,12 @@ int main(int argc, char** argv)
         QTextStream err(stderr);
         return app::runExtract(options.extractFiles, options.extractQuery, options.extractType, out,
                                err);
+    }
+    if (options.queue != app::QueueCommand::None) {
+        QCoreApplication application(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return app::runQueueCommand(options, out, err);
     }
     return app::runProgram(argc, argv, options);
 }

@@ -59,9 +59,16 @@ QString redacted(QString text, const QString& secret)
 
 } // namespace
 
-void createTables(const QSqlDatabase& db)
+void createTables(const QSqlDatabase& db, const QString& only)
 {
     for (const QString& statement : schemaStatements(db.driverName())) {
+        const bool creates =
+            statement.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive);
+        if (!only.isEmpty() &&
+            !(creates && statement.section(QLatin1Char('('), 0, 0)
+                             .trimmed()
+                             .endsWith(QLatin1Char(' ') + only, Qt::CaseInsensitive)))
+            continue;
         QSqlQuery q(db);
         if (!q.exec(statement))
             throw RunError(RunError::DatabaseError, q.lastError().text(),
@@ -167,9 +174,40 @@ QSqlDatabase& Database::connection(const QString& routine)
     return *m_db;
 }
 
-void Database::fail(const QString& routine, const QString& driverText) const
+void Database::fail(const QString& routine, const QString& driverText)
 {
     throw RunError(RunError::DatabaseError, redacted(driverText, m_values.PWD), routine);
+}
+
+void Database::fail(const QString& routine, const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    m_lostConflict = code == QLatin1String("1213") || code == QLatin1String("1205");
+    fail(routine, error.text());
+}
+
+bool Database::inTransaction(const QString& routine, const std::function<bool()>& work,
+                             int attempts)
+{
+    for (int attempt = 1;; ++attempt) {
+        QSqlDatabase& db = connection(routine);
+        m_lostConflict = false;
+        if (!db.transaction())
+            fail(routine, db.lastError());
+        try {
+            if (!work()) {
+                db.rollback();
+                return false;
+            }
+            if (!db.commit())
+                fail(routine, db.lastError());
+            return true;
+        } catch (const RunError&) {
+            db.rollback();
+            if (!m_lostConflict || attempt >= attempts)
+                throw;
+        }
+    }
 }
 
 } // namespace lookup

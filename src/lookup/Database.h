@@ -5,7 +5,10 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+class QSqlError;
 
 namespace lookup {
 
@@ -23,9 +26,10 @@ struct ConnectionValues
     int TimeoutSeconds = 20;
 };
 
-// Creates both tables (from sql/) on an open connection when they do not
-// exist yet. Throws platform::RunError (DatabaseError) when a statement fails.
-void createTables(const QSqlDatabase& db);
+// Creates the tables (from sql/) on an open connection when they do not
+// exist yet; only the one named `only` when that is given. Throws
+// platform::RunError (DatabaseError) when a statement fails.
+void createTables(const QSqlDatabase& db, const QString& only = {});
 
 // The program's one database connection. Reports through the message sink.
 // Each instance has its own Qt connection name, so several may live side by
@@ -66,7 +70,21 @@ public:
 
     // A failed statement as a run-time error: DatabaseError, the driver's
     // text without the password, `routine` as the source.
-    [[noreturn]] void fail(const QString& routine, const QString& driverText) const;
+    [[noreturn]] void fail(const QString& routine, const QString& driverText);
+    // The same for a failed statement or commit, remembering whether it lost
+    // a conflict with another transaction (see inTransaction).
+    [[noreturn]] void fail(const QString& routine, const QSqlError& error);
+
+    // Runs `work` in one transaction and commits it when `work` returns
+    // true; false rolls it back. A transaction that loses a conflict with
+    // another one (a deadlock or a cluster's certification failure, 1213; a
+    // lock wait time-out, 1205) is rolled back and run again whole, up to
+    // `attempts` times, so `work` must start from the same values each time.
+    // Returns what `work` returned. Any other failure rolls back and throws
+    // platform::RunError (DatabaseError).
+    // Whether the last failure lost a conflict with another transaction.
+    bool lostConflict() const { return m_lostConflict; }
+    bool inTransaction(const QString& routine, const std::function<bool()>& work, int attempts = 5);
 
 private:
     void release();
@@ -76,6 +94,7 @@ private:
     std::optional<QSqlDatabase> m_db; // nothing once released
     ConnectionValues m_values;
     QString m_openError;
+    bool m_lostConflict = false; // the last failure may succeed when tried again
 };
 
 } // namespace lookup

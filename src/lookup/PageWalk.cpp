@@ -47,27 +47,48 @@ PageWalk::PageWalk(platform::Env env, platform::MessageSink& sink, platform::Bro
 {
 }
 
-bool PageWalk::stopped() const
+// False once the stop request is raised or the claim is lost.
+bool PageWalk::goOn()
 {
-    return m_env.stop && m_env.stop->requested();
+    if (m_env.stop && m_env.stop->requested())
+        return false;
+    if (m_heartbeat && !m_lost)
+        m_lost = !m_heartbeat->beat();
+    return !m_lost;
 }
 
+WalkResult::Outcome PageWalk::interruption() const
+{
+    return m_lost ? WalkResult::LeaseLost : WalkResult::Interrupted;
+}
+
+// A pause is waited in slices no longer than the heartbeat's interval, so
+// the claim stays alive through it.
 bool PageWalk::pause(qint32 milliseconds)
 {
     emit pauseStarted(milliseconds);
-    m_env.wait->MsgWaitObj(milliseconds);
-    return !stopped();
+    qint32 left = milliseconds;
+    do {
+        const qint32 slice = m_heartbeat ? std::min(left, m_heartbeat->intervalMs()) : left;
+        m_env.wait->MsgWaitObj(slice);
+        left -= slice;
+        if (!goOn())
+            return false;
+    } while (left > 0);
+    return true;
 }
 
 WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
-                                  const QString& Typenaam)
+                                  const QString& Typenaam, Heartbeat* heartbeat)
 {
+    m_heartbeat = heartbeat;
+    m_lost = false;
     WalkResult result;
     const QString text = Trim(Querynaam);
     if (Typenaam == QLatin1String("B")) {
         for (const QChar c : SearchLetters) {
             if (!pause(BigSearchPauseMs)) {
-                result.outcome = WalkResult::Interrupted;
+                result.outcome = interruption();
                 break;
             }
             const QString query = c == u' ' ? Querynaam : Querynaam + c;
@@ -78,6 +99,7 @@ WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
     } else if (Typenaam == QLatin1String("S") || Typenaam == QLatin1String("M")) {
         result.outcome = search(Url, text, Querynaam, Typenaam, false, result.records);
     }
+    m_heartbeat = nullptr;
     return result;
 }
 
@@ -86,14 +108,14 @@ WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
 WalkResult::Outcome PageWalk::search(const QString& Url, const QString& text, const QString& Query,
                                      const QString& Typenaam, bool big, PostcodeCollection& into)
 {
-    auto outcomeOf = [](Load load) {
+    auto outcomeOf = [this](Load load) {
         switch (load) {
         case Load::Blocked:
             return WalkResult::Blocked;
         case Load::Failed:
             return WalkResult::Failed;
         case Load::Interrupted:
-            return WalkResult::Interrupted;
+            return interruption();
         case Load::Loaded:
             break;
         }
@@ -114,7 +136,7 @@ WalkResult::Outcome PageWalk::search(const QString& Url, const QString& text, co
         const qint32 ms =
             big ? BigPagePauseMs : qint32(roundHalfEven(m_env.random->Rnd() * 5000 + 2000));
         if (!pause(ms))
-            return WalkResult::Interrupted;
+            return interruption();
         const Load load = GetUrl(pageAddress(Url, p, text));
         if (load != Load::Loaded)
             return outcomeOf(load);
@@ -142,7 +164,7 @@ PageWalk::Load PageWalk::GetUrl(const SiteAddress& address)
             return Load::Failed;
         }
         m_env.wait->MsgWaitObj(PagePollMs);
-        if (stopped()) {
+        if (!goOn()) {
             m_browser.stop();
             return Load::Interrupted;
         }

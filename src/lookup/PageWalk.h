@@ -28,10 +28,24 @@ struct WalkResult
         Blocked,     // the site refuses searches for a while
         Failed,      // a page could not be loaded
         Interrupted, // the stop request ended the walk
+        LeaseLost,   // the request is no longer this harvester's
     };
     Outcome outcome = Complete;
     // Every record read, in page order; only a complete walk has them all.
     PostcodeCollection records;
+};
+
+// What a walk asks, while it waits for the site, whether the request is
+// still this harvester's to work on (its lease kept alive).
+class Heartbeat
+{
+public:
+    virtual ~Heartbeat() = default;
+    // No single wait lasts longer than this before the next beat.
+    virtual qint32 intervalMs() const = 0;
+    // Keeps the claim alive when that is due; false once it is lost.
+    // Throws platform::RunError when the database fails.
+    virtual bool beat() = 0;
 };
 
 // Loads and reads the postcode site's pages for one request, pacing the
@@ -51,9 +65,12 @@ public:
     // "Blocked" at a block page and one red line naming the address and the
     // reason when a page fails to load (refused, reset, unknown host,
     // redirect loop, status 400 or more, too large, or not complete after
-    // PageTimeLimitMs on the tick clock). Throws platform::RunError 91 when
-    // a loaded page has no body.
-    WalkResult GetPostcodes(const QString& Url, const QString& Querynaam, const QString& Typenaam);
+    // PageTimeLimitMs on the tick clock). With a heartbeat, every pause and
+    // page load asks it in turn, and a lost claim ends the walk at once
+    // (LeaseLost). Throws platform::RunError 91 when a loaded page has no
+    // body.
+    WalkResult GetPostcodes(const QString& Url, const QString& Querynaam, const QString& Typenaam,
+                            Heartbeat* heartbeat = nullptr);
 
 signals:
     // A page of the search was read: its number (1 = the search page) and
@@ -68,13 +85,17 @@ private:
         Loaded,
         Blocked,
         Failed,
-        Interrupted
+        Interrupted // by the stop request or a lost claim
     };
     WalkResult::Outcome search(const QString& Url, const QString& text, const QString& Query,
                                const QString& Typenaam, bool big, PostcodeCollection& into);
     Load GetUrl(const SiteAddress& address);
     bool pause(qint32 milliseconds);
-    bool stopped() const;
+    bool goOn();
+    WalkResult::Outcome interruption() const;
+
+    Heartbeat* m_heartbeat = nullptr;
+    bool m_lost = false;
 
     platform::Env m_env;
     platform::MessageSink& m_sink;

@@ -5,17 +5,47 @@
 #include "platform/MessageSink.h"
 #include "platform/RunError.h"
 
-#include <QSqlError>
-
 namespace lookup {
 
 namespace {
+
 const QString DoQuerySource = QStringLiteral("DoQuery");
+constexpr quint32 Red = 0x0000FF; // 0x00BBGGRR
+
+// Renews a claim's lease while the walk waits for the site: every quarter
+// of the lease time by the tick clock, so a renewal is never more than a
+// third of the lease away.
+class LeaseHeartbeat : public Heartbeat
+{
+public:
+    LeaseHeartbeat(Leases& leases, const Claim& claim, platform::TickClock& tick)
+        : m_leases(leases), m_claim(claim), m_tick(tick), m_last(tick.GetTickCount()),
+          m_interval(quint32(leases.timeoutSeconds()) * 1000 / 4)
+    {
+    }
+    qint32 intervalMs() const override { return qint32(m_interval); }
+    bool beat() override
+    {
+        const quint32 now = m_tick.GetTickCount();
+        if (now - m_last < m_interval)
+            return true;
+        m_last = now;
+        return m_leases.renew(m_claim);
+    }
+
+private:
+    Leases& m_leases;
+    const Claim& m_claim;
+    platform::TickClock& m_tick;
+    quint32 m_last;
+    const quint32 m_interval;
+};
+
 } // namespace
 
 PostcodeLookup::PostcodeLookup(platform::Env env, platform::MessageSink& sink, QObject* parent)
-    : QObject(parent), m_env(env), m_sink(sink), m_database(sink), m_browser(*env.network),
-      m_walk(env, sink, m_browser)
+    : QObject(parent), m_env(env), m_sink(sink), m_database(sink), m_leases(m_database, sink),
+      m_browser(*env.network), m_walk(env, sink, m_browser)
 {
     connect(&m_walk, &PageWalk::pageRead, this, &PostcodeLookup::pageRead);
     connect(&m_walk, &PageWalk::pauseStarted, this, &PostcodeLookup::pauseStarted);
@@ -27,6 +57,9 @@ void PostcodeLookup::load(const MainWindowValues& values)
 {
     ValidURL = true;
     m_values = values;
+    m_leases.reset();
+    m_leases.setHolder(thisHolder(values.IpAddress));
+    m_leases.setTimeout(values.LeaseSeconds);
     platform::skipOnError([this] { m_database.OpenDb(m_values.Connection); });
     m_loaded = true;
 }
@@ -53,11 +86,14 @@ RequestResult PostcodeLookup::DoQuery(const QString& Typenaam)
             m_sink.AddMelding(
                 QStringLiteral("%1 open verzoek(en) zonder zoektekst of type overgeslagen").arg(n));
     }
-    const Claim claim = SearchQuery(m_database, Typenaam);
+    m_leases.handBackExpired();
+    const Claim claim = SearchQuery(m_database, Typenaam, &m_leases);
     if (!claim.taken)
         return {};
     emit requestStarted(claim.Query);
-    const WalkResult walk = m_walk.GetPostcodes(m_values.Url, claim.Query, claim.Type);
+    LeaseHeartbeat heartbeat(m_leases, claim, *m_env.tick);
+    const WalkResult walk = m_walk.GetPostcodes(m_values.Url, claim.Query, claim.Type,
+                                                claim.token.isEmpty() ? nullptr : &heartbeat);
     m_env.wait->MsgWaitObj(0);
 
     RequestResult result{RequestResult::Done, claim.Query, claim.Type, 0};
@@ -75,9 +111,20 @@ RequestResult PostcodeLookup::DoQuery(const QString& Typenaam)
     case WalkResult::Interrupted:
         result.outcome = RequestResult::Interrupted;
         break;
+    case WalkResult::LeaseLost:
+        result.outcome = RequestResult::LeaseLost;
+        break;
     }
     const bool done = result.outcome == RequestResult::Done;
-    close(claim, done ? walk.records : PostcodeCollection(), done);
+    if (result.outcome == RequestResult::LeaseLost ||
+        !close(claim, done ? walk.records : PostcodeCollection(), done)) {
+        // Another harvester took the request back meanwhile: it is its now.
+        m_sink.AddMelding(QStringLiteral("%1 (%2): 0 rijen opgeslagen, lease verloren: een andere "
+                                         "harvester heeft het verzoek overgenomen")
+                              .arg(claim.Query, claim.Type),
+                          0, false, Red);
+        return {RequestResult::LeaseLost, claim.Query, claim.Type, 0};
+    }
     m_sink.AddMelding(QStringLiteral("%1 (%2): %3 rijen opgeslagen, status %4")
                           .arg(claim.Query, claim.Type)
                           .arg(result.rows)
@@ -85,23 +132,22 @@ RequestResult PostcodeLookup::DoQuery(const QString& Typenaam)
     return result;
 }
 
-// The rows and the request's new status are committed together, so a
-// failure halfway (a lost server, a full disk) leaves no partial set of rows
-// behind and the request stays "L" for someone to look at.
-void PostcodeLookup::close(const Claim& claim, const PostcodeCollection& records, bool done)
+// The rows, the request's new status and the end of its lease are
+// committed together, so a failure halfway (a lost server, a full disk)
+// leaves no partial set of rows behind and the request stays "L" until its
+// lease expires. The lease goes first: it is the fence that keeps a
+// harvester that slept past its lease from storing what another one took
+// back. A conflict with another transaction runs it again, with the same
+// records; the fence holds each time. False: fenced out, nothing changed.
+bool PostcodeLookup::close(const Claim& claim, const PostcodeCollection& records, bool done)
 {
-    QSqlDatabase& db = m_database.connection(DoQuerySource);
-    if (!db.transaction())
-        m_database.fail(DoQuerySource, db.lastError().text());
-    try {
+    return m_database.inTransaction(DoQuerySource, [&] {
+        if (!claim.token.isEmpty() && !m_leases.release(claim))
+            return false;
         storeRecords(m_database, records, m_values.IpAddress);
         ResetQuery(m_database, claim, done);
-        if (!db.commit())
-            m_database.fail(DoQuerySource, db.lastError().text());
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
+        return true;
+    });
 }
 
 } // namespace lookup

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lookup/Database.h"
+#include "lookup/Lease.h"
 #include "lookup/PageWalk.h"
 #include "platform/Browser.h"
 #include "platform/Env.h"
@@ -22,6 +23,8 @@ struct MainWindowValues
     ConnectionValues Connection;
     QString Url;       // the postcode site's base address
     QString IpAddress; // written into every result row
+    // How long a claim's lease lives without renewal.
+    int LeaseSeconds = DefaultLeaseSeconds;
 };
 
 // How one request ended.
@@ -34,6 +37,7 @@ struct RequestResult
         Blocked,     // the site refuses searches: nothing stored, "N" again
         Unreachable, // a page failed to load: nothing stored, "N" again
         Interrupted, // the stop request ended it: nothing stored, "N" again
+        LeaseLost,   // another harvester took it back: nothing stored, not touched
     };
     Outcome outcome = NoRequest;
     QString Query, Type;
@@ -67,18 +71,23 @@ public:
     // the queue passes over anew.
     void beginCommand();
 
-    // Processes one request: takes the next open one of type Typenaam (any
-    // type when empty), harvests its pages and, only when every page was
-    // read, stores one row per record and closes it "Y", in one transaction.
-    // A block, a page that fails to load or a stop request store nothing and
-    // give the request back ("N"). Reports one line per request: the query
-    // text, its type, the rows stored and the final status. Failures (the
-    // database, a page without body) throw platform::RunError; nothing of
-    // the request is then stored and it stays "L".
+    // Processes one request: gives back requests whose lease expired, takes
+    // the next open one of type Typenaam (any type when empty) under a
+    // lease, harvests its pages while renewing the lease and, only when
+    // every page was read, stores one row per record and closes it "Y", in
+    // one transaction that commits only while the lease is still ours. A
+    // block, a page that fails to load or a stop request store nothing and
+    // give the request back ("N"). A lease lost to another harvester stores
+    // nothing and leaves the request to it (one red line). Reports one line
+    // per request: the query text, its type, the rows stored and the final
+    // status. Failures (the database, a page without body) throw
+    // platform::RunError; nothing of the request is then stored and it stays
+    // "L" until its lease expires.
     RequestResult DoQuery(const QString& Typenaam);
 
     const MainWindowValues& values() const { return m_values; }
     lookup::Database& database() { return m_database; }
+    Leases& leases() { return m_leases; }
     platform::Browser& browser() { return m_browser; }
 
 signals:
@@ -90,11 +99,12 @@ signals:
     void pauseStarted(qint32 milliseconds);
 
 private:
-    void close(const Claim& claim, const PostcodeCollection& records, bool done);
+    bool close(const Claim& claim, const PostcodeCollection& records, bool done);
 
     platform::Env m_env;
     platform::MessageSink& m_sink;
     lookup::Database m_database;
+    Leases m_leases;
     platform::Browser m_browser;
     PageWalk m_walk;
     MainWindowValues m_values;

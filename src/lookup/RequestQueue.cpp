@@ -1,6 +1,8 @@
 #include "lookup/RequestQueue.h"
 
 #include "lookup/Database.h"
+#include "lookup/Lease.h"
+#include "lookup/internal/QueueSql.h"
 #include "platform/RunError.h"
 
 #include <QSqlDriver>
@@ -18,32 +20,6 @@ const QString ResetSource = QStringLiteral("ResetQuery");
 const QString OpenRequest =
     QStringLiteral("Status = 'N' AND Query IS NOT NULL AND TRIM(Query) <> '' AND Type IS NOT NULL");
 
-QSqlQuery run(Database& db, const QString& routine, const QString& sql, const QVariantList& values)
-{
-    QSqlQuery q(db.connection(routine));
-    if (!q.prepare(sql))
-        db.fail(routine, q.lastError().text());
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        db.fail(routine, q.lastError().text());
-    return q;
-}
-
-// The columns that identify one row: SQLite always has its rowid; a server
-// table may have a primary key.
-QStringList keyColumns(Database& db, const QString& routine)
-{
-    if (db.isSqlite())
-        return {QStringLiteral("rowid")};
-    QSqlDatabase& c = db.connection(routine);
-    const QSqlIndex primary = c.primaryIndex(QStringLiteral("Requests"));
-    QStringList columns;
-    for (int i = 0; i < primary.count(); ++i)
-        columns << c.driver()->escapeIdentifier(primary.fieldName(i), QSqlDriver::FieldName);
-    return columns;
-}
-
 // "k1 = ? AND k2 = ?" for a key, or "Query = ? AND Type = ?" without one;
 // the values to bind come from the same claim.
 QString rowMatch(const Claim& claim, QVariantList& values)
@@ -58,11 +34,57 @@ QString rowMatch(const Claim& claim, QVariantList& values)
 
 } // namespace
 
+namespace queue {
+
+QSqlQuery run(Database& db, const QString& routine, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q(db.connection(routine));
+    if (!q.prepare(sql))
+        db.fail(routine, q.lastError());
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        db.fail(routine, q.lastError());
+    return q;
+}
+
+QStringList keyColumns(Database& db, const QString& routine)
+{
+    if (db.isSqlite())
+        return {QStringLiteral("rowid")};
+    QSqlDatabase& c = db.connection(routine);
+    const QSqlIndex primary = c.primaryIndex(QStringLiteral("Requests"));
+    QStringList columns;
+    for (int i = 0; i < primary.count(); ++i)
+        columns << c.driver()->escapeIdentifier(primary.fieldName(i), QSqlDriver::FieldName);
+    return columns;
+}
+
+QString serverNowMs(const Database& db)
+{
+    return db.isSqlite()
+               ? QStringLiteral("CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)")
+               : QStringLiteral("(TIMESTAMPDIFF(MICROSECOND, '1970-01-01 00:00:00', "
+                                "UTC_TIMESTAMP(6)) DIV 1000)");
+}
+
+QString keyAsText(const Database& db, const QString& column)
+{
+    return QStringLiteral("CAST(%1 AS %2)")
+        .arg(column, db.isSqlite() ? QStringLiteral("TEXT") : QStringLiteral("CHAR"));
+}
+
+} // namespace queue
+
+using queue::keyColumns;
+using queue::run;
+
 // Claiming is a conditional update: it changes the row only while it is
 // still open, and the row count tells whether this harvester won it. A lost
 // race means another one took it; the next candidate is tried.
-Claim SearchQuery(Database& db, const QString& Typenaam)
+Claim SearchQuery(Database& db, const QString& Typenaam, Leases* leases)
 {
+    const bool leased = leases && leases->inUse();
     Claim candidate;
     candidate.keyColumns = keyColumns(db, SearchSource);
     QString select = QStringLiteral("SELECT Query, Type");
@@ -102,19 +124,26 @@ Claim SearchQuery(Database& db, const QString& Typenaam)
         if (lostAgain >= 3)
             db.fail(SearchSource,
                     QStringLiteral("The open request \"%1\" cannot be taken").arg(candidate.Query));
-        QSqlQuery u(db.connection(SearchSource));
-        if (!u.prepare(claim))
-            db.fail(SearchSource, u.lastError().text());
-        for (const QVariant& v : std::as_const(values))
-            u.addBindValue(v);
-        if (!u.exec()) {
-            // InnoDB may pick this update as a deadlock victim when other
-            // harvesters claim at the same moment: a lost race like any other.
-            if (u.lastError().nativeErrorCode() == QLatin1String("1213"))
-                continue;
-            db.fail(SearchSource, u.lastError().text());
+        // With a lease the update and the lease row are one transaction;
+        // either may lose a conflict with another harvester's claim, which is
+        // then a lost race like any other.
+        bool won = false;
+        try {
+            db.inTransaction(
+                SearchSource,
+                [&] {
+                    won = run(db, SearchSource, claim, values).numRowsAffected() == 1;
+                    if (won && leased)
+                        leases->take(candidate);
+                    return won;
+                },
+                1);
+        } catch (const platform::RunError&) {
+            if (!db.lostConflict())
+                throw;
+            continue; // not the row's fault: try again
         }
-        if (u.numRowsAffected() == 1) {
+        if (won) {
             candidate.taken = true;
             return candidate;
         }

@@ -19,7 +19,12 @@ struct Claim
     // found again by Query and Type.
     QStringList keyColumns;
     QVariantList key;
+    // The lease this harvester holds on the request (see Leases); empty when
+    // the claim has none.
+    QString token;
 };
+
+class Leases;
 
 // Takes the next open request ("N") of type Typenaam, or of any type when
 // Typenaam is empty, and marks it in progress ("L"). Rows whose query text
@@ -27,9 +32,11 @@ struct Claim
 // countPassedOver). Nothing open: a Claim that is not taken. Taking is
 // atomic: when several harvesters share the table, each request goes to
 // exactly one of them.
+// With `leases` in use, the claim and its lease are written in one
+// transaction and the Claim carries the lease's token.
 // Throws platform::RunError (DatabaseError) when the connection is not open
 // or a statement fails.
-Claim SearchQuery(Database& db, const QString& Typenaam);
+Claim SearchQuery(Database& db, const QString& Typenaam, Leases* leases = nullptr);
 
 // Finishes the claimed request, if it is still in progress: "Y" when done,
 // otherwise "N" (back into the queue). Throws like SearchQuery.

@@ -54,7 +54,7 @@ void storeRecords(Database& db, const PostcodeCollection& records, const QString
         if (found == inserts.end()) {
             QSqlQuery q(connection);
             if (!q.prepare(insertSql(even, from, to)))
-                db.fail(Source, q.lastError().text());
+                db.fail(Source, q.lastError());
             found = inserts.insert(shape, q);
         }
         QSqlQuery& q = *found;
@@ -72,7 +72,7 @@ void storeRecords(Database& db, const PostcodeCollection& records, const QString
         q.addBindValue(R->Resultaten.isNull() ? QVariant() : QVariant(R->Resultaten.toDouble()));
         q.addBindValue(IpAddress);
         if (!q.exec())
-            db.fail(Source, q.lastError().text());
+            db.fail(Source, q.lastError());
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+#include <optional>
 
 namespace platform {
 
@@ -11,5 +13,25 @@ QString GetMachineIpAddress();
 // The remote host address of the shared socket; the program never connects
 // it, so this is "0.0.0.0" until the mail sender uses it.
 QString GetRMachineIpAddress();
+
+// This host's name as the system knows it.
+QString GetMachineName();
+
+// A running process: its id and when it started (milliseconds since 1970,
+// from the kernel's boot time and the process's start ticks). A process id
+// that the system gave out again has another start time.
+struct ProcessIdentity
+{
+    qint64 pid = 0;
+    qint64 started = 0;
+    bool operator==(const ProcessIdentity&) const = default;
+};
+
+// This process.
+ProcessIdentity currentProcess();
+
+// The process now running under `pid`; nothing when none runs (or the
+// system does not tell).
+std::optional<ProcessIdentity> runningProcess(qint64 pid);
 
 } // namespace platform

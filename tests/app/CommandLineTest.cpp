@@ -57,6 +57,28 @@ TEST(CommandLine, HarvestCommandsAndTheirExclusions)
     EXPECT_EQ(usageError({"--extract"}), "--extract needs at least one FILE.");
 }
 
+TEST(CommandLine, QueueCommandsAndLeaseTimeout)
+{
+    EXPECT_EQ(options({"--status"}).queue, QueueCommand::Status);
+    EXPECT_TRUE(options({"--status", "--json"}).json);
+    EXPECT_EQ(options({"--release-stranded"}).queue, QueueCommand::ReleaseStranded);
+    lookup::MainWindowValues values;
+    configure(values, options({"--headless", "--small", "1", "--lease-timeout", "5"}));
+    EXPECT_EQ(values.LeaseSeconds, 5);
+    configure(values, options({"--headless"}));
+    EXPECT_EQ(values.LeaseSeconds, 5) << "not given: kept";
+
+    EXPECT_EQ(usageError({"--json"}), "--json goes with --status.");
+    EXPECT_EQ(usageError({"--status", "--release-stranded"}),
+              "Give one of --status and --release-stranded.");
+    EXPECT_TRUE(usageError({"--headless", "--small", "1", "--status"})
+                    .startsWith("--status and --release-stranded run no harvest"));
+    for (const char* bad : {"4", "-5", "vijf", "604801"})
+        EXPECT_TRUE(usageError({"--headless", "--lease-timeout", bad})
+                        .startsWith("--lease-timeout needs a number of seconds from 5 to 604800"))
+            << bad;
+}
+
 TEST(CommandLine, SiteAddressNeedsHttpAndAHost)
 {
     EXPECT_EQ(options({"--url", "http://127.0.0.1:8081/"}).url, "http://127.0.0.1:8081");

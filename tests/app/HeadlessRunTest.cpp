@@ -3,11 +3,15 @@
 #include "PostcodeSite.h"
 #include "lookup/PageWalk.h"
 #include "messages/MessageLog.h"
+#include "platform/HostIdentity.h"
 #include "shell/CommandBoundary.h"
 #include "shell/Shell.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnv.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -164,6 +168,58 @@ TEST(HeadlessRun, SignalsStopTheRunAndGiveTheRequestBack)
         EXPECT_TRUE(
             p.process.readAllStandardOutput().contains("1012 (S): 0 rijen opgeslagen, status N"));
     }
+}
+
+// A harvester killed outright (power cut, OOM killer) leaves its request
+// "L" under its lease; the next harvester on this host gives it back at once,
+// since its process is gone, and harvests it. --status shows the queue
+// meanwhile; --release-stranded gives back what nobody holds, and neither
+// lets a query text start a line of its own.
+TEST(HeadlessRun, AKilledHarvestersRequestIsTakenBackAndTheQueueShown)
+{
+    TestDatabase t(Backend::SQLite);
+    t.addRequest("1010", "S");
+    t.addRequest("Stad\nVerzoek 1 (1010, S) teruggegeven", "M", "L"); // set by hand
+    const QStringList db{"--db-sqlite", t.values().SqlitePath};
+    Program killed, next;
+    killed.start(
+        QStringList{"--headless", "--small", "1", "--url", killed.site.baseUrl() + "/slow/60000"} +
+        db);
+    ASSERT_TRUE(killed.serveUntil([&t] { return t.statuses("1010") == QStringList{"L"}; }));
+
+    const auto [status, json, err] = next.run(QStringList{"--status", "--json"} + db);
+    ASSERT_EQ(status, 0) << err.toStdString();
+    const QJsonObject queue = QJsonDocument::fromJson(json.toUtf8()).object();
+    EXPECT_EQ(queue["requests"].toObject()["S"].toObject()["L"].toInt(), 1) << json.toStdString();
+    EXPECT_EQ(queue["stranded"].toInt(), 1);
+    const QJsonObject lease = queue["leases"].toArray().at(0).toObject();
+    EXPECT_EQ(lease["query"].toString(), "1010");
+    EXPECT_EQ(lease["pid"].toInteger(), killed.process.processId());
+    EXPECT_GT(lease["expires_in_s"].toInteger(), 290);
+
+    ::kill(pid_t(killed.process.processId()), SIGKILL);
+    ASSERT_TRUE(killed.finished());
+    const auto [harvested, out, err2] =
+        next.run(QStringList{"--headless", "--small", "1", "--url", next.site.baseUrl()} + db);
+    ASSERT_EQ(harvested, 0) << err2.toStdString();
+    EXPECT_TRUE(out.contains(QString("Verzoek 1 (1010, S) teruggegeven: %1 (proces %2) draait niet "
+                                     "meer, poging 1 van 3")
+                                 .arg(platform::GetMachineName())
+                                 .arg(killed.process.processId())))
+        << out.toStdString();
+    EXPECT_EQ(t.statuses("1010"), QStringList{"Y"});
+
+    const auto [textStatus, text, err3] = next.run(QStringList{"--status"} + db);
+    EXPECT_EQ(textStatus, 0);
+    EXPECT_TRUE(text.contains("Stad\\nVerzoek 1")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Stranded (L without a lease): 1\n"));
+    const auto [released, lines, err4] = next.run(QStringList{"--release-stranded"} + db);
+    EXPECT_EQ(released, 0) << err4.toStdString();
+    EXPECT_TRUE(lines.contains("teruggegeven: in behandeling zonder lease\n"))
+        << lines.toStdString();
+    EXPECT_FALSE(lines.contains("\nVerzoek 1 (1010"));
+    EXPECT_EQ(t.countStatus("L"), 0);
+    EXPECT_EQ(std::get<0>(next.run({"--status", "--db-sqlite", "/etc/passwd/queue.db"})), 1);
 }
 
 // The real program against the test server: when its database connection
