@@ -119,7 +119,7 @@ int Leases::handBackExpired()
         QSqlQuery q =
             run(m_db, Source,
                 QStringLiteral("SELECT Request, Token, Attempts, HostName, Pid, ProcessStart, "
-                               "CASE WHEN ExpiresAt < %1 THEN 1 ELSE 0 END FROM %2 "
+                               "CASE WHEN ExpiresAt < %1 THEN 1 ELSE 0 END, HostAddress FROM %2 "
                                "WHERE Token IS NOT NULL AND (ExpiresAt < %1 OR "
                                "(HostName = ? AND HostAddress = ?))")
                     .arg(now, Table),
@@ -127,10 +127,12 @@ int Leases::handBackExpired()
         while (q.next()) {
             const qint64 pid = q.value(4).toLongLong();
             const platform::ProcessIdentity holder{pid, q.value(5).toLongLong()};
-            // Only on this host can a process be looked at; elsewhere the
-            // lease has to expire.
-            const bool sameHost = q.value(3).toString() == m_holder.hostName;
-            const bool gone = sameHost && platform::runningProcess(pid) != holder;
+            // Only on this host can a process be looked at, and only where
+            // the system tells start times; elsewhere the lease has to expire.
+            const bool sameHost = q.value(3).toString() == m_holder.hostName &&
+                                  q.value(7).toString() == m_holder.hostAddress;
+            const bool gone = sameHost && holder.started != 0 && m_holder.process.started != 0 &&
+                              platform::runningProcess(pid) != holder;
             held.append({q.value(0).toString(), q.value(1).toString(),
                          QStringLiteral("%1 (proces %2)").arg(q.value(3).toString()).arg(pid),
                          q.value(2).toInt(), q.value(6).toInt() == 1, gone});
