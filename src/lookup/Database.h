@@ -70,12 +70,14 @@ public:
 
 private:
     void release();
+    void warnIfNotTransactional();
 
     platform::MessageSink& m_sink;
     const QString m_name;
     std::optional<QSqlDatabase> m_db; // nothing once released
     ConnectionValues m_values;
     QString m_openError;
+    bool m_warnedEngine = false;
 };
 
 } // namespace lookup
