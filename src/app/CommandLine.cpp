@@ -32,7 +32,16 @@ std::variant<QString, Exit> baseAddress(const QString& text)
                 .arg(text));
     if (url.host().isEmpty())
         return usage(QStringLiteral("--url needs an address with a host name, not '%1'").arg(text));
-    return text.endsWith(QLatin1Char('/')) ? text.chopped(1) : text;
+    // The search path goes after the base: a query or fragment in it would
+    // swallow the search, and a user name would be sent to the site.
+    if (url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+        return usage(QStringLiteral("--url takes a scheme, host, port and path, no user, query "
+                                    "or fragment, not '%1'")
+                         .arg(text));
+    QString base = text;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
 }
 
 } // namespace
@@ -47,8 +56,9 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
         "Requests, walks the postcode site's result pages and appends every result row to "
         "the table Straatwijs.\n\n"
         "Exit status: 0 the batch ran to its end; 1 a failure ended it (the request being "
-        "processed stays L until its lease expires, nothing of it stored); 2 usage error; 3 it "
-        "stopped because the "
+        "processed stays L until its lease expires, nothing of it stored); 2 usage error (an "
+        "option given twice, an empty --db-server, --db-user or --db-name too); 3 it stopped "
+        "because the "
         "site blocked searching (the request is open again, N); 4 the site could not be "
         "reached (nothing stored; the request is open again); 130 or 143 SIGINT or SIGTERM "
         "ended it (nothing of the request stored; it is open again). --status and "
@@ -81,7 +91,8 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
                        "requests of type S, then 10 s), whatever the stored setting."));
     const QCommandLineOption url(
         QStringLiteral("url"),
-        QStringLiteral("Base address of the postcode site (default http://127.0.0.1:8080)."),
+        QStringLiteral("Base address of the postcode site (default http://127.0.0.1:8080); a "
+                       "port and a path prefix are allowed, a user, query or fragment are not."),
         QStringLiteral("BASE"));
     const QCommandLineOption extract(
         QStringLiteral("extract"),
@@ -165,6 +176,11 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
 
     if (!parser.parse(arguments))
         return usage(parser.errorText());
+    // Which of two values would count is a guess; refuse rather than guess.
+    const QStringList given = parser.optionNames();
+    for (const QString& name : given)
+        if (given.count(name) > 1)
+            return usage(QStringLiteral("--%1 is given more than once.").arg(name));
     if (!parser.positionalArguments().isEmpty() && !parser.isSet(extract))
         return usage(QStringLiteral("Unexpected argument: ") +
                      parser.positionalArguments().first());
@@ -248,6 +264,11 @@ std::variant<Options, Exit> parseCommandLine(const QStringList& arguments,
     takeValue(parser, dbUser, db.UID);
     takeValue(parser, dbName, db.Database);
     takeValue(parser, dbSqlite, db.SqlitePath);
+    for (const auto& [option, value] :
+         {std::pair{&dbServer, &db.Server}, std::pair{&dbUser, &db.UID},
+          std::pair{&dbName, &db.Database}})
+        if (value->has_value() && (*value)->isEmpty())
+            return usage(QStringLiteral("--%1 needs a value.").arg(option->names().first()));
     if (db.SqlitePath && db.SqlitePath->isEmpty())
         return usage(QStringLiteral("--db-sqlite needs the path of a database file."));
     if (environment.contains(PasswordVariable))

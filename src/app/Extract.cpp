@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "lookup/ResultPage.h"
+#include "platform/Browser.h"
 #include "platform/Convert.h"
 #include "platform/HtmlDocument.h"
 #include "platform/MessageSink.h"
@@ -71,7 +72,16 @@ int runExtract(const QStringList& files, const QString& query, const QString& ty
             status = ExitFailure;
             continue;
         }
-        const auto doc = platform::HtmlDocument::fromBytes(file.readAll());
+        // The harvester's bound: a larger page is refused unread, so one
+        // file cannot take the memory of many.
+        const QByteArray bytes = file.read(platform::Browser::MaxPageBytes + 1);
+        if (bytes.size() > platform::Browser::MaxPageBytes) {
+            out << "# " << name << "\t\\N" << Qt::endl;
+            err << name << ": the page is larger than " << (platform::Browser::MaxPageBytes >> 20)
+                << " MiB" << Qt::endl;
+            continue;
+        }
+        const auto doc = platform::HtmlDocument::fromBytes(bytes);
         out << "# " << name << '\t';
         if (!doc->Body()) {
             out << "\\N" << Qt::endl;

@@ -49,14 +49,15 @@ QString FormatIbmBedrag(platform::Prompts& prompts, double Bedrag, const QString
         throw unusableAmount(Bedrag, Formaat);
     const double whole = roundedWhole(std::fabs(Bedrag));
     const QString digits = QString::number(whole, 'f', 0).rightJustified(Formaat.size(), u'0');
-    const bool negative = Bedrag < 0 && whole != 0;
     if (last == QLatin1Char('0'))
-        return (negative ? QStringLiteral("-") : QString()) + digits;
+        return (Bedrag < 0 && whole != 0 ? QStringLiteral("-") : QString()) + digits;
     // A zoned field has a fixed width: a wider amount would shift every
     // field after it.
     if (digits.size() > Formaat.size())
         throw unusableAmount(Bedrag, Formaat);
-    if (negative)
+    // The sign of the amount decides, also when it rounds to zero: a field
+    // of -0.4 reads as a negative zero, as files written before expect.
+    if (Bedrag < 0)
         return ConvertIbmTeken(prompts, digits, QStringLiteral("-"));
     if (last == QLatin1Char('-'))
         return ConvertIbmTeken(prompts, digits, QStringLiteral("+"));

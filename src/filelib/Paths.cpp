@@ -105,6 +105,10 @@ std::optional<QStringList> matchingNames(const QString& pattern, bool withFolder
     QStringList names = QDir(folder).entryList(filters, QDir::Name);
     if (!name.isEmpty())
         names.removeIf([&name](const QString& n) { return !wildcardMatch(name, n); });
+    // Dot files are this system's hidden files: a listing of normal files
+    // shows them only to a pattern that itself starts with a dot.
+    if (!withFolders && !name.startsWith(QLatin1Char('.')))
+        names.removeIf([](const QString& n) { return n.startsWith(QLatin1Char('.')); });
     return names;
 }
 
@@ -153,6 +157,10 @@ namespace {
 void killMatching(const QString& FileNm)
 {
     checkName(FileNm);
+    // No file part (an empty name, a folder with its separator) names no
+    // file; listing the folder instead would delete all of it.
+    if (AfterLastSeparator(FileNm, PathSeparator, false).isEmpty())
+        throw RunError(RunError::FileNotFound, QStringLiteral("File not found"), Title);
     const std::optional<QStringList> names = matchingNames(FileNm, false);
     if (!names)
         throw RunError(RunError::PathNotFound, QStringLiteral("Path not found"), Title);

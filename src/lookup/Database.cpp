@@ -130,6 +130,13 @@ void Database::OpenDb(const ConnectionValues& values)
             QSqlQuery names(*m_db);
             if (!names.exec(QStringLiteral("SET NAMES utf8mb4")))
                 fail(QStringLiteral("OpenDb"), names.lastError().text());
+            // Strict: a value a column cannot hold (too long, a character its
+            // charset lacks) fails the statement instead of being cut or
+            // stored as "?", whatever the server's own setting.
+            if (!names.exec(
+                    QStringLiteral("SET SESSION sql_mode = CONCAT_WS(',', "
+                                   "NULLIF(@@SESSION.sql_mode, ''), 'STRICT_TRANS_TABLES')")))
+                fail(QStringLiteral("OpenDb"), names.lastError().text());
         }
         if (newFile)
             createTables(*m_db);
@@ -140,6 +147,31 @@ void Database::OpenDb(const ConnectionValues& values)
         throw RunError(RunError::DatabaseError, m_openError, QStringLiteral("OpenDb"));
     }
     m_sink.AddMelding(QStringLiteral("Open database finished. RC=0"));
+    if (!sqlite && !m_warnedEngine)
+        platform::skipOnError([this] { warnIfNotTransactional(); });
+}
+
+// Without transactions a failure halfway keeps the rows stored so far and
+// the request's status apart; say so once, so an administrator can act.
+void Database::warnIfNotTransactional()
+{
+    QSqlQuery q(*m_db);
+    if (!q.exec(QStringLiteral(
+            "SELECT t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t JOIN "
+            "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = "
+            "DATABASE() AND t.TABLE_NAME IN ('Straatwijs', 'Requests') AND e.TRANSACTIONS <> "
+            "'YES' ORDER BY t.TABLE_NAME")))
+        return;
+    QStringList tables;
+    while (q.next())
+        tables << QStringLiteral("%1 (%2)").arg(q.value(0).toString(), q.value(1).toString());
+    if (tables.isEmpty())
+        return;
+    m_warnedEngine = true;
+    m_sink.AddMelding(QStringLiteral("Let op: tabel %1 kent geen transacties; een fout halverwege "
+                                     "kan een deel van de rijen van een verzoek achterlaten")
+                          .arg(tables.join(QStringLiteral(" en "))),
+                      0, false, 0x0000FF);
 }
 
 void Database::CloseDB()

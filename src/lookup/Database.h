@@ -88,6 +88,7 @@ public:
 
 private:
     void release();
+    void warnIfNotTransactional();
 
     platform::MessageSink& m_sink;
     const QString m_name;
@@ -95,6 +96,7 @@ private:
     ConnectionValues m_values;
     QString m_openError;
     bool m_lostConflict = false; // the last failure may succeed when tried again
+    bool m_warnedEngine = false;
 };
 
 } // namespace lookup

@@ -45,6 +45,7 @@ double roundHalfEven(double x)
 PageWalk::PageWalk(platform::Env env, platform::MessageSink& sink, platform::Browser& browser)
     : m_env(env), m_sink(sink), m_browser(browser)
 {
+    m_browser.setStop(env.stop);
 }
 
 // False once the stop request is raised or the claim is lost.
@@ -91,7 +92,8 @@ WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
                 result.outcome = interruption();
                 break;
             }
-            const QString query = c == u' ' ? Querynaam : Querynaam + c;
+            // The rows say what was searched: the trimmed text and the letter.
+            const QString query = c == u' ' ? text : text + c;
             result.outcome = search(Url, text + c, query, Typenaam, true, result.records);
             if (result.outcome != WalkResult::Complete)
                 break;
@@ -169,6 +171,9 @@ PageWalk::Load PageWalk::GetUrl(const SiteAddress& address)
             return Load::Interrupted;
         }
     }
+    // A stop during the page's parse ended the parse, not the page.
+    if (!goOn())
+        return Load::Interrupted;
     const auto doc = m_browser.Document();
     const platform::HtmlElement* body = doc ? doc->Body() : nullptr;
     // A block page may come with an error status; it is a block all the same.

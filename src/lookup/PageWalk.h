@@ -60,8 +60,9 @@ public:
     // Harvests every result of one request from the site at Url. Type "B"
     // searches the text with each of SearchLetters appended, "S" and "M" the
     // text itself (blanks around it trimmed in the address); any other type
-    // loads nothing. Records carry the request's text exactly (type "B": with
-    // the letter, none for the blank). Reports "URL = " before every page,
+    // loads nothing. Records of "S" and "M" carry the request's text
+    // exactly; those of "B" the search text of their pass (the trimmed text
+    // with the letter, none for the blank). Reports "URL = " before every page,
     // "Blocked" at a block page and one red line naming the address and the
     // reason when a page fails to load (refused, reset, unknown host,
     // redirect loop, status 400 or more, too large, or not complete after

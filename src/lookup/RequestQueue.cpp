@@ -17,16 +17,56 @@ namespace {
 
 const QString SearchSource = QStringLiteral("SearchQuery");
 const QString ResetSource = QStringLiteral("ResetQuery");
-const QString OpenRequest =
-    QStringLiteral("Status = 'N' AND Query IS NOT NULL AND TRIM(Query) <> '' AND Type IS NOT NULL");
+const QString Types[] = {QStringLiteral("B"), QStringLiteral("S"), QStringLiteral("M")};
+
+// A condition true when the column holds exactly the bound text, byte for
+// byte: a collation that ignores case or trailing blanks must not decide
+// which request is taken or closed. Binds one value.
+QString exactly(const Database& db, const QString& column)
+{
+    return db.isSqlite() ? QStringLiteral("%1 = ? COLLATE BINARY").arg(column)
+                         : QStringLiteral("CAST(CONVERT(%1 USING utf8mb4) AS BINARY) = "
+                                          "CAST(CONVERT(? USING utf8mb4) AS BINARY)")
+                               .arg(column);
+}
+
+// Whether Query holds nothing but blanks of any kind (tab, line ends, no-
+// break space): such a text is no search. Binds one value per kind.
+QString blankQuery(QVariantList& values)
+{
+    QString text = QStringLiteral("Query");
+    for (const QChar c : QStringLiteral("\t\n\v\f\r\u00A0")) {
+        text = QStringLiteral("REPLACE(%1, ?, ' ')").arg(text);
+        values << QString(c);
+    }
+    return QStringLiteral("(TRIM(%1) = '')").arg(text);
+}
+
+// Open requests of exactly this type, or of any of the types when it is
+// empty.
+QString ofType(const Database& db, const QString& Typenaam, QVariantList& values)
+{
+    if (!Typenaam.isEmpty()) {
+        values << Typenaam << Typenaam;
+        return QStringLiteral(" AND Type = ? AND ") + exactly(db, QStringLiteral("Type"));
+    }
+    QStringList any;
+    for (const QString& type : Types) {
+        any << exactly(db, QStringLiteral("Type"));
+        values << type;
+    }
+    return QStringLiteral(" AND (") + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
 
 // "k1 = ? AND k2 = ?" for a key, or "Query = ? AND Type = ?" without one;
 // the values to bind come from the same claim.
-QString rowMatch(const Claim& claim, QVariantList& values)
+QString rowMatch(const Database& db, const Claim& claim, QVariantList& values)
 {
     if (claim.keyColumns.isEmpty()) {
-        values << claim.Query << claim.Type;
-        return QStringLiteral("Query = ? AND Type = ?");
+        values << claim.Query << claim.Type << claim.Query << claim.Type;
+        return QStringLiteral("Query = ? AND Type = ? AND ") +
+               exactly(db, QStringLiteral("Query")) + QStringLiteral(" AND ") +
+               exactly(db, QStringLiteral("Type"));
     }
     values << claim.key;
     return claim.keyColumns.join(QStringLiteral(" = ? AND ")) + QStringLiteral(" = ?");
@@ -90,13 +130,11 @@ Claim SearchQuery(Database& db, const QString& Typenaam, Leases* leases)
     QString select = QStringLiteral("SELECT Query, Type");
     for (const QString& column : std::as_const(candidate.keyColumns))
         select += QStringLiteral(", ") + column;
-    select += QStringLiteral(" FROM Requests WHERE ") + OpenRequest;
     QVariantList selectValues;
-    if (!Typenaam.isEmpty()) {
-        select += QStringLiteral(" AND Type = ?");
-        selectValues << Typenaam;
-    }
-    select += QStringLiteral(" LIMIT 1");
+    // One after the other: both add the values they bind.
+    select += QStringLiteral(" FROM Requests WHERE Status = 'N' AND Query IS NOT NULL AND NOT ") +
+              blankQuery(selectValues);
+    select += ofType(db, Typenaam, selectValues) + QStringLiteral(" LIMIT 1");
     // Without a key any open row of the same text and type will do, and the
     // server may pick it.
     const QString limit = candidate.keyColumns.isEmpty() ? QStringLiteral(" LIMIT 1") : QString();
@@ -116,8 +154,8 @@ Claim SearchQuery(Database& db, const QString& Typenaam, Leases* leases)
         }
         QVariantList values;
         const QString claim = QStringLiteral("UPDATE Requests SET Status = 'L' WHERE ") +
-                              rowMatch(candidate, values) + QStringLiteral(" AND Status = 'N'") +
-                              limit;
+                              rowMatch(db, candidate, values) +
+                              QStringLiteral(" AND Status = 'N'") + limit;
         // Reading the very row we just lost again and again means the update
         // cannot match it at all; better a clear error than an endless loop.
         lostAgain = values == lost ? lostAgain + 1 : 0;
@@ -157,7 +195,7 @@ void ResetQuery(Database& db, const Claim& claim, bool done)
         return;
     QVariantList values{done ? QStringLiteral("Y") : QStringLiteral("N")};
     QString sql = QStringLiteral("UPDATE Requests SET Status = ? WHERE ") +
-                  rowMatch(claim, values) + QStringLiteral(" AND Status = 'L'");
+                  rowMatch(db, claim, values) + QStringLiteral(" AND Status = 'L'");
     if (claim.keyColumns.isEmpty())
         sql += QStringLiteral(" LIMIT 1");
     run(db, ResetSource, sql, values);
@@ -165,12 +203,13 @@ void ResetQuery(Database& db, const Claim& claim, bool done)
 
 int countPassedOver(Database& db, const QString& Typenaam)
 {
-    QString sql = QStringLiteral("SELECT COUNT(*) FROM Requests WHERE Status = 'N' AND (Query IS "
-                                 "NULL OR TRIM(Query) = '' OR Type IS NULL)");
     QVariantList values;
+    QString sql =
+        QStringLiteral("SELECT COUNT(*) FROM Requests WHERE Status = 'N' AND (Query IS NULL OR ") +
+        blankQuery(values) + QStringLiteral(" OR Type IS NULL)");
     if (!Typenaam.isEmpty()) {
-        sql += QStringLiteral(" AND Type = ?");
-        values << Typenaam;
+        sql += QStringLiteral(" AND Type = ? AND ") + exactly(db, QStringLiteral("Type"));
+        values << Typenaam << Typenaam;
     }
     QSqlQuery q = run(db, SearchSource, sql, values);
     return q.next() ? q.value(0).toInt() : 0;

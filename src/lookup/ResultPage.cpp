@@ -56,12 +56,14 @@ void readPostcodes(const platform::HtmlElement& body, const QString& Query, cons
 {
     static const QString Table = QStringLiteral("TABLE");
     static const QString Row = QStringLiteral("TR");
+    qint64 skipped = 0;
     for (const platform::HtmlElement& R : body.All()) {
         if (R.nodename() != Row || R.InnerHTMLHoldsTH() || R.holdsTable() || !isRowOf(R, Table))
             continue;
         const auto cells = R.All();
         if (cells.size() < 4) {
-            sink.AddMelding(RowSkipped + R.Innertext().simplified());
+            if (++skipped <= MaxRowMessages)
+                sink.AddMelding(RowSkipped + R.Innertext().simplified());
             continue;
         }
         auto record = std::make_shared<clsPostcode>();
@@ -74,6 +76,9 @@ void readPostcodes(const platform::HtmlElement& body, const QString& Query, cons
         record->Resultaten = Resultaten;
         collection.append(std::move(record));
     }
+    if (skipped > MaxRowMessages)
+        sink.AddMelding(QStringLiteral("Nog %1 rijen zonder vier cellen overgeslagen")
+                            .arg(skipped - MaxRowMessages));
 }
 
 } // namespace lookup

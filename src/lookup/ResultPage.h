@@ -24,13 +24,15 @@ QVariant readMaxPages(const platform::HtmlElement& body);
 // row is read once, for the table it belongs to directly; a row that holds
 // a table of its own is layout, and a row whose markup holds "<TH>" is a
 // header: neither gives a record. A data row with fewer than four elements
-// is skipped with a message (RowSkipped). Each record's Query is `Query` as
-// given.
+// is skipped with a message (RowSkipped); past the first MaxRowMessages of
+// a page one further line counts the rest, so a page of a million broken
+// rows cannot flood the log. Each record's Query is `Query` as given.
 void readPostcodes(const platform::HtmlElement& body, const QString& Query, const QString& Typenaam,
                    const QVariant& Resultaten, PostcodeCollection& collection,
                    platform::MessageSink& sink);
 
 // The message for a skipped row; the row's text follows it.
 inline const QString RowSkipped = QStringLiteral("Rij zonder vier cellen overgeslagen: ");
+inline constexpr int MaxRowMessages = 20;
 
 } // namespace lookup

@@ -60,7 +60,7 @@ void storeRecords(Database& db, const PostcodeCollection& records, const QString
         QSqlQuery& q = *found;
         q.addBindValue(text(R->Query));
         q.addBindValue(text(R->Typenaam));
-        q.addBindValue(R->Postcode.toString().remove(QLatin1Char(' ')));
+        q.addBindValue(R->Postcode.toString().remove(QLatin1Char(' ')).remove(QChar(0xA0)));
         q.addBindValue(Trim(R->Straat.toString()));
         if (even)
             q.addBindValue(text(R->EvenOneven));

@@ -40,9 +40,11 @@ QString Trim(const QString& text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
+    // A cell written with &nbsp; holds U+00A0: it is a blank all the same.
+    auto blank = [](QChar c) { return c == u' ' || c == u'\u00A0'; };
+    while (begin < end && blank(text.at(begin)))
         ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
+    while (end > begin && blank(text.at(end - 1)))
         --end;
     return text.mid(begin, end - begin);
 }

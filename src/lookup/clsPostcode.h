@@ -35,7 +35,8 @@ public:
 // The records of the request being processed, in page order.
 using PostcodeCollection = QList<std::shared_ptr<clsPostcode>>;
 
-// The text without leading and trailing spaces (only the blank character).
+// The text without leading and trailing blanks (the space and the no-break
+// space; other white space stays).
 QString Trim(const QString& text);
 
 } // namespace lookup

@@ -2,10 +2,41 @@
 
 #include "platform/RunError.h"
 
+#include <algorithm>
+
 namespace messages {
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
+
+bool isControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
+}
+} // namespace
+
+QString MessageLog::escapeControls(const QString& text)
+{
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return isControl(c.unicode()); }))
+        return text;
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (!isControl(c))
+            out += ch;
+        else if (c == u'\n')
+            out += QLatin1String("\\n");
+        else if (c == u'\r')
+            out += QLatin1String("\\r");
+        else if (c == u'\t')
+            out += QLatin1String("\\t");
+        else if (c < 0x100)
+            out += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
+        else
+            out += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
+    }
+    return out;
 }
 
 MessageLog::MessageLog(platform::Prompts& prompts, platform::Wait* wait, QObject* parent)
@@ -37,6 +68,11 @@ QString MessageLog::copyToLogFile(const QString& MeldTxt)
 
 void MessageLog::AddMelding(const QString& MeldTxt, int Fase, bool Startpunt, quint32 Kleur)
 {
+    add(escapeControls(MeldTxt), Fase, Startpunt, Kleur);
+}
+
+void MessageLog::add(const QString& MeldTxt, int Fase, bool Startpunt, quint32 Kleur)
+{
     // A log file that fails must not silence the run: the message still
     // reaches the pane, followed by the reason the copy stopped.
     const QString logFileFailure = copyToLogFile(MeldTxt);
@@ -63,6 +99,13 @@ void MessageLog::AddMelding(const QString& MeldTxt, int Fase, bool Startpunt, qu
         AddMelding(logFileFailure);
 }
 
+// A box's trace keeps its title on a line of its own; title and text are
+// escaped like any message.
+QString MessageLog::trace(const QString& MeldTxt1, const QString& MeldTxt2)
+{
+    return boxTrace(escapeControls(MeldTxt1), escapeControls(MeldTxt2));
+}
+
 void MessageLog::insert(bool atStart, const QString& text, quint32 colour)
 {
     if (atStart)
@@ -81,7 +124,7 @@ void MessageLog::letEventsRun()
 void MessageLog::AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTxt2, int SoortBox,
                                   bool Startpunt, quint32 Kleur, bool MsgBoxMelding)
 {
-    AddMelding(boxTrace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
+    add(trace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
     if (MsgBoxMelding)
         m_prompts.MsgBox(MeldTxt1, SoortBox, MeldTxt2);
 }
@@ -89,7 +132,7 @@ void MessageLog::AddMsgBoxMelding(const QString& MeldTxt1, const QString& MeldTx
 qint32 MessageLog::AddMsgBoxMeldingJN(const QString& MeldTxt1, const QString& MeldTxt2,
                                       int SoortBox, bool Startpunt, quint32 Kleur)
 {
-    AddMelding(boxTrace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
+    add(trace(MeldTxt1, MeldTxt2), 0, Startpunt, Kleur);
     const qint32 answer = m_prompts.MsgBox(MeldTxt1, SoortBox | platform::box::YesNo, MeldTxt2);
     letEventsRun();
     return answer;

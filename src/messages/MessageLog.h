@@ -38,6 +38,11 @@ public:
     void ClearAlg();
     void PrintAlg() {}
 
+    // Every message is one line, whatever its text holds: control
+    // characters and line separators are written as \n, \r, \t, \xNN or
+    // \uNNNN (in the pane, on the echo and in the log file alike).
+    static QString escapeControls(const QString& text);
+
     const QString& text() const { return m_text; }
 
     // Headless runs: every message is written to this function as it is
@@ -65,6 +70,8 @@ signals:
     void cleared();
 
 private:
+    void add(const QString& MeldTxt, int Fase, bool Startpunt, quint32 Kleur);
+    static QString trace(const QString& MeldTxt1, const QString& MeldTxt2);
     void insert(bool atStart, const QString& text, quint32 colour);
     // Copies the message to the log file; the reason when that failed.
     QString copyToLogFile(const QString& MeldTxt);

@@ -11,6 +11,21 @@ namespace {
 // A page that has not arrived after this long is given up by the network
 // layer too, so an abandoned connection never lingers.
 constexpr int TransferTimeoutMs = 60000;
+// Why an answer that arrived whole is still no page to read, or "": a
+// "no results" page has its count sentence and table; an answer without
+// a body or of another kind would read like one.
+QString notAPage(int status, const QByteArray& body, const QByteArray& contentType)
+{
+    if (status == 204 || status == 205 || (status >= 300 && status < 400))
+        return QStringLiteral("HTTP %1 without a page").arg(status);
+    if (body.isEmpty())
+        return QStringLiteral("the answer is empty");
+    const QByteArray type = contentType.split(';').value(0).trimmed().toLower();
+    if (!type.isEmpty() && !type.startsWith("text/") && type != "application/xhtml+xml")
+        return QStringLiteral("the answer is no page (%1)").arg(QString::fromLatin1(type));
+    return {};
+}
+
 } // namespace
 
 Browser::Browser(QNetworkAccessManager& network, QObject* parent)
@@ -91,13 +106,15 @@ void Browser::finish()
                 .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
     } else if (reply->error() != QNetworkReply::NoError) {
         m_failure = reply->errorString();
+    } else {
+        m_failure = notAPage(m_status, m_received, m_contentType);
     }
     if (reply->url().isValid())
         m_url = reply->url();
     m_reply = nullptr;
     reply->deleteLater();
 
-    m_document = HtmlDocument::fromBytes(m_received, m_contentType);
+    m_document = HtmlDocument::fromBytes(m_received, m_contentType, m_stop);
     if (m_failure.isEmpty() && m_document->refused())
         m_failure = QStringLiteral("the page nests too deep or grows too large to read");
     m_state = Complete;

@@ -40,6 +40,9 @@ public:
     void navigate(const QUrl& url);
     // Abandons a load in progress; the browser keeps the last completed page.
     void stop();
+    // A raised `stop` ends the parse of a page that is being read (the load
+    // then fails as too large to read); null: none.
+    void setStop(const StopRequest* stop) { m_stop = stop; }
 
     int ReadyState() const { return m_state; }
     // The last completed page, parsed; null before the first one and while
@@ -51,8 +54,10 @@ public:
     int status() const { return m_status; }
     // Why the last completed load failed: the connection was refused or
     // reset, the host is unknown, redirects looped, the status was 400 or
-    // more, the page was larger than MaxPageBytes, or the document layer
-    // refused it (nested too deep). Empty when it did not.
+    // more, the page was larger than MaxPageBytes, the answer was no page
+    // (204, 205 or a 3xx that was not followed, an empty body, a content type
+    // that is neither text nor HTML), or the document layer refused it
+    // (nested too deep). Empty when it did not.
     QString failure() const { return m_failure; }
 
 signals:
@@ -75,6 +80,7 @@ private:
     QString m_failure;
     bool m_tooLarge = false;
     std::shared_ptr<const HtmlDocument> m_document;
+    const StopRequest* m_stop = nullptr;
 };
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/HtmlDocument.h"
 
+#include "platform/Stop.h"
 #include "platform/internal/HtmlNesting.h"
 
 #include <QHash>
@@ -154,7 +155,7 @@ const QString& knownName(GumboTag tag)
 class GumboArena
 {
 public:
-    explicit GumboArena(std::size_t budget) : m_budget(budget) {}
+    GumboArena(std::size_t budget, const StopRequest* stop) : m_budget(budget), m_stop(stop) {}
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
     ~GumboArena()
@@ -224,7 +225,9 @@ private:
         if (size == 0)
             size = 16;
         m_used += size;
-        if (m_used > m_budget)
+        // A stop asked for during a long parse ends it here: the parser
+        // allocates for every token, so the stop is seen at once.
+        if (m_used > m_budget || (m_stop && m_stop->requested()))
             std::longjmp(overBudget, 1);
         if (size > kLarge) {
             auto* b = static_cast<Large*>(std::malloc(sizeof(Large) + size));
@@ -258,6 +261,7 @@ private:
     }
 
     std::size_t m_budget;
+    const StopRequest* m_stop;
     std::size_t m_used = 0;
     char* m_next = nullptr;
     char* m_end = nullptr;
@@ -689,16 +693,18 @@ QString HtmlElement::attribute(const QString& name) const
     return {};
 }
 
-std::shared_ptr<const HtmlDocument> HtmlDocument::parseUtf8(const char* data, std::size_t size)
+std::shared_ptr<const HtmlDocument> HtmlDocument::parseUtf8(const char* data, std::size_t size,
+                                                            const StopRequest* stop)
 {
     // gumbo counts positions in 32 bits, and so do we.
     size = std::min<std::size_t>(size, UINT32_MAX);
     auto doc = std::make_shared<HtmlDocument>();
-    if (internal::nestsDeeperThan(std::string_view(data, size), internal::MaxNesting)) {
+    if (internal::costsMore(std::string_view(data, size), internal::MaxNesting,
+                            internal::MaxParseWork) != internal::Cost::Bounded) {
         doc->m_refused = true;
         return doc;
     }
-    GumboArena arena(64 * 1024 * 1024 + 128 * size);
+    GumboArena arena(64 * 1024 * 1024 + 128 * size, stop);
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &GumboArena::allocate;
     options.deallocator = &GumboArena::deallocate;
@@ -717,10 +723,11 @@ std::shared_ptr<const HtmlDocument> HtmlDocument::parseUtf8(const char* data, st
     return doc;
 }
 
-std::shared_ptr<const HtmlDocument> HtmlDocument::parse(const QString& html)
+std::shared_ptr<const HtmlDocument> HtmlDocument::parse(const QString& html,
+                                                        const StopRequest* stop)
 {
     const QByteArray utf8 = html.toUtf8();
-    return parseUtf8(utf8.constData(), std::size_t(utf8.size()));
+    return parseUtf8(utf8.constData(), std::size_t(utf8.size()), stop);
 }
 
 namespace {
@@ -896,7 +903,8 @@ QString decodeAs(const QByteArray& label, const QByteArray& bytes)
 } // namespace
 
 std::shared_ptr<const HtmlDocument> HtmlDocument::fromBytes(const QByteArray& bytes,
-                                                            const QByteArray& contentType)
+                                                            const QByteArray& contentType,
+                                                            const StopRequest* stop)
 {
     // The common charsets go to the parser without a detour through UTF-16.
     const QByteArray label = labelOf(bytes, contentType);
@@ -904,14 +912,14 @@ std::shared_ptr<const HtmlDocument> HtmlDocument::fromBytes(const QByteArray& by
         const QByteArrayView text =
             bytes.startsWith(Utf8Bom) ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
         if (isCleanUtf8(text))
-            return parseUtf8(text.data(), std::size_t(text.size()));
+            return parseUtf8(text.data(), std::size_t(text.size()), stop);
     } else if (isWesternLabel(label)) {
         if (isAscii(bytes))
-            return parseUtf8(bytes.constData(), std::size_t(bytes.size()));
+            return parseUtf8(bytes.constData(), std::size_t(bytes.size()), stop);
         const std::string utf8 = windows1252ToUtf8(bytes);
-        return parseUtf8(utf8.data(), utf8.size());
+        return parseUtf8(utf8.data(), utf8.size(), stop);
     }
-    return parse(decodeAs(label, bytes));
+    return parse(decodeAs(label, bytes), stop);
 }
 
 QString decodeHtml(const QByteArray& bytes, const QByteArray& contentType)

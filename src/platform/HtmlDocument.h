@@ -13,6 +13,7 @@
 namespace platform {
 
 class HtmlDocument;
+class StopRequest;
 
 // One element of a parsed page. Elements belong to their document and live
 // as long as it does; they are stored in document order, so an element's
@@ -65,17 +66,22 @@ private:
 // of ordinary depth. A page that would take more is not parsed: it gives a
 // document without elements (so without body). That is a page whose tree
 // outgrows 64 MiB plus 128 bytes per byte of markup (reopened formatting
-// elements copy their attributes each time), or that nests elements more
-// than 2048 deep (the parser's time grows with size times depth). A page
-// over 4 GiB is read up to that size.
+// elements copy their attributes each time), that nests elements more
+// than 2048 deep, or whose tags together would cost the parser more than
+// about 2^27 steps (it looks through the open elements for each tag, and
+// through a tag's earlier attributes for each attribute). A page over 4 GiB
+// is read up to that size.
 class HtmlDocument
 {
 public:
-    // Parses markup; never fails (every input gives some tree).
-    static std::shared_ptr<const HtmlDocument> parse(const QString& html);
+    // Parses markup; never fails (every input gives some tree). A raised
+    // `stop` ends the parse at once, with a refused document.
+    static std::shared_ptr<const HtmlDocument> parse(const QString& html,
+                                                     const StopRequest* stop = nullptr);
     // Decodes the bytes of a page (see decodeHtml) and parses them.
     static std::shared_ptr<const HtmlDocument> fromBytes(const QByteArray& bytes,
-                                                         const QByteArray& contentType = {});
+                                                         const QByteArray& contentType = {},
+                                                         const StopRequest* stop = nullptr);
 
     // The BODY element; null for a page without one (a frameset, or a page
     // that was not parsed).
@@ -108,7 +114,8 @@ private:
         std::uint32_t value = 0;
         std::uint32_t valueLength = 0;
     };
-    static std::shared_ptr<const HtmlDocument> parseUtf8(const char* data, std::size_t size);
+    static std::shared_ptr<const HtmlDocument> parseUtf8(const char* data, std::size_t size,
+                                                         const StopRequest* stop);
 
     std::vector<HtmlElement> m_elements; // document order
     std::vector<Text> m_texts;           // document order

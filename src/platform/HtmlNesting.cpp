@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <gumbo.h>
 #include <span>
@@ -165,6 +166,7 @@ class OpenElements
 public:
     std::size_t depth() const { return m_stack.size() + m_active; }
     std::size_t count(GumboTag tag) const { return m_count[tag]; }
+    GumboTag top() const { return m_stack.empty() ? GUMBO_TAG_UNKNOWN : m_stack.back().tag; }
 
     void push(GumboTag tag, std::string_view attributes)
     {
@@ -276,9 +278,90 @@ std::size_t rawTextEnd(std::string_view s, std::size_t i, std::string_view name)
     return s.size();
 }
 
+// Where text and most elements cannot stand: the parser moves them before
+// the table ("foster parenting"), one insertion into the middle of the
+// table's parent each.
+bool isTableContext(GumboTag tag)
+{
+    return tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_THEAD ||
+           tag == GUMBO_TAG_TFOOT || tag == GUMBO_TAG_TR;
+}
+
+bool staysInTable(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_TBODY:
+    case GUMBO_TAG_THEAD:
+    case GUMBO_TAG_TFOOT:
+    case GUMBO_TAG_TR:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_COLGROUP:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_FORM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool holdsNonSpace(std::string_view s, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i)
+        if (!isSpace(s[i]))
+            return true;
+    return false;
+}
+
+// The attributes of a tag whose name ends at `i` and whose markup ends at
+// `end` (past its '>'), split as the tokenizer splits them.
+std::uint64_t countAttributes(std::string_view s, std::size_t i, std::size_t end)
+{
+    if (end > i && s[end - 1] == '>')
+        --end;
+    std::uint64_t n = 0;
+    while (i < end) {
+        if (isSpace(s[i]) || s[i] == '/') {
+            ++i;
+            continue;
+        }
+        ++n;
+        ++i; // a name may begin with '='
+        while (i < end && !isSpace(s[i]) && s[i] != '/' && s[i] != '=')
+            ++i;
+        std::size_t j = i;
+        while (j < end && isSpace(s[j]))
+            ++j;
+        if (j >= end || s[j] != '=')
+            continue;
+        i = j + 1;
+        while (i < end && isSpace(s[i]))
+            ++i;
+        if (i < end && (s[i] == '"' || s[i] == '\'')) {
+            const std::size_t close = s.find(s[i], i + 1);
+            i = close == std::string_view::npos || close >= end ? end : close + 1;
+        } else {
+            while (i < end && !isSpace(s[i]))
+                ++i;
+        }
+    }
+    return n;
+}
+
 } // namespace
 
 bool nestsDeeperThan(std::string_view s, std::size_t limit)
+{
+    return costsMore(s, limit, UINT64_MAX) == Cost::TooDeep;
+}
+
+Cost costsMore(std::string_view s, std::size_t limit, std::uint64_t maxWork)
 {
     static const GumboTag Cells[] = {GUMBO_TAG_TD, GUMBO_TAG_TH};
     static const GumboTag CellStops[] = {GUMBO_TAG_TR, GUMBO_TAG_TABLE};
@@ -301,11 +384,16 @@ bool nestsDeeperThan(std::string_view s, std::size_t limit)
     static const GumboTag Ruby[] = {GUMBO_TAG_RB, GUMBO_TAG_RT, GUMBO_TAG_RTC, GUMBO_TAG_RP};
 
     OpenElements open;
+    std::uint64_t work = 0;
+    std::uint64_t rootAttributes = 0; // of every <html> and <body>: merged into one
+    std::uint64_t fostered = 0;       // each one moves those moved before it
     std::size_t i = 0;
     while (i < s.size()) {
         const char* lt = static_cast<const char*>(std::memchr(s.data() + i, '<', s.size() - i));
         if (!lt)
             break;
+        if (isTableContext(open.top()) && holdsNonSpace(s, i, std::size_t(lt - s.data())))
+            work += fostered++;
         i = std::size_t(lt - s.data()) + 1;
         if (i >= s.size())
             break;
@@ -330,12 +418,31 @@ bool nestsDeeperThan(std::string_view s, std::size_t limit)
         const GumboTag tag = gumbo_tagn_enum(name.data(), unsigned(name.size()));
         const std::size_t attributes = nameEnd;
         i = tagEnd(s, nameEnd);
+        // Each attribute is checked against the tag's earlier ones, and
+        // those of a further <html> or <body> against all merged so far.
+        const std::uint64_t count = countAttributes(s, nameEnd, i);
+        work += count * (count - (count > 0)) / 2 + open.depth();
+        if (!endTag && (tag == GUMBO_TAG_HTML || tag == GUMBO_TAG_BODY)) {
+            work += count * rootAttributes;
+            rootAttributes += count;
+        }
+        if (work > maxWork)
+            return Cost::TooMuchWork;
         if (endTag) {
             if (isFormatting(tag))
                 open.endFormatting();
-            open.closeTo(std::span(&tag, 1), true);
+            // Table parts end only inside their own table.
+            const bool tablePart = tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH ||
+                                   tag == GUMBO_TAG_TR || tag == GUMBO_TAG_TBODY ||
+                                   tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TFOOT ||
+                                   tag == GUMBO_TAG_CAPTION;
+            open.closeTo(std::span(&tag, 1), true,
+                         tablePart ? std::span<const GumboTag>(TableStop)
+                                   : std::span<const GumboTag>());
             continue;
         }
+        if (isTableContext(open.top()) && !staysInTable(tag))
+            work += fostered++;
         // Only foreign content (svg, math) knows self-closing tags.
         const bool selfClosing = i >= 2 && s[i - 1] == '>' && s[i - 2] == '/';
         if (selfClosing && open.count(GUMBO_TAG_SVG) + open.count(GUMBO_TAG_MATH) > 0)
@@ -392,9 +499,9 @@ bool nestsDeeperThan(std::string_view s, std::size_t limit)
         }
         open.push(tag, s.substr(attributes, i - attributes));
         if (open.depth() > limit)
-            return true;
+            return Cost::TooDeep;
     }
-    return false;
+    return Cost::Bounded;
 }
 
 } // namespace platform::internal

@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <csignal>
 
 namespace shell {
 
@@ -71,6 +72,19 @@ QString Harvest::stamp() const
            locale.toString(now.time(), timeFormat.trimmed());
 }
 
+// What raised the stop, for the line that says why a command ended.
+QString Harvest::stopName() const
+{
+    const int signal = m_env.stop ? m_env.stop->signal() : 0;
+    if (signal == SIGTERM)
+        return QStringLiteral("SIGTERM");
+    if (signal == SIGINT)
+        return QStringLiteral("SIGINT");
+    if (signal > 0)
+        return QStringLiteral("signaal %1").arg(signal);
+    return QStringLiteral("Stoppen");
+}
+
 bool Harvest::stopped() const
 {
     return m_env.stop && m_env.stop->requested();
@@ -115,6 +129,8 @@ Harvest::Ending Harvest::mnuDoBig_Click()
         if (m_outcome != Outcome::Unreachable && m_outcome != Outcome::Interrupted &&
             !pause(AfterBigMs))
             m_outcome = Outcome::Interrupted;
+        if (m_outcome == Outcome::Interrupted)
+            m_log.AddMelding(QStringLiteral("DoBig gestopt (%1)").arg(stopName()));
     }
     return finish({});
 }
@@ -157,7 +173,15 @@ void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
     const int count = n > 0 ? int(std::min(std::floor(n), 1e9)) : 0;
     for (int i = 1; i <= count; ++i) {
         emit requestStarted(i, count);
-        m_outcome = outcomeOf(engine.DoQuery(Typenaam));
+        const lookup::RequestResult r = engine.DoQuery(Typenaam);
+        // Nothing left to take: pausing through the remaining turns would
+        // only hold the run.
+        if (r.outcome == lookup::RequestResult::NoRequest) {
+            m_log.AddMelding(
+                QStringLiteral("DoSmall: geen open verzoeken van type %1 meer").arg(Typenaam));
+            break;
+        }
+        m_outcome = outcomeOf(r);
         // A site that cannot be reached, or a stop, ends the batch at once.
         if (m_outcome == Outcome::Unreachable || m_outcome == Outcome::Interrupted)
             break;
@@ -169,6 +193,8 @@ void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
         if (!engine.ValidURL)
             break;
     }
+    if (m_outcome == Outcome::Interrupted)
+        m_log.AddMelding(QStringLiteral("DoSmall gestopt (%1)").arg(stopName()));
     m_log.AddMelding(stamp() + QStringLiteral(" DoSmall ended."));
 }
 

@@ -22,7 +22,8 @@ namespace shell {
 // each. A batch ends early when the site blocks searching (after the pause
 // that follows the request), at once when a page fails to load, and at once
 // when the stop request is raised (by a signal, "Stoppen" or closing the
-// window). Only one command runs at a time; a menu command given during a
+// window; a line names which), and at once when the queue has no open
+// request of its type left. Only one command runs at a time; a menu command given during a
 // batch starts nothing, a timer tick during one runs the autostart batch
 // when it ends.
 class Harvest : public QObject
@@ -75,6 +76,7 @@ private:
     Ending finish(Ending ending);
     bool pause(qint32 milliseconds);
     bool stopped() const;
+    QString stopName() const;
     QString stamp() const;
 
     platform::Env m_env;

@@ -37,3 +37,16 @@ string(REPLACE "\t" "|" out "${out}")
 if(NOT out STREQUAL "# escapes.html|\\N\nq|S|1011\\\\AB|Dam\\nrak\\t1|\\N|Dam\\nrak\\t1|Dam\\nrak\\t1|2|\\N\n")
   message(FATAL_ERROR "unexpected output:\n${out}")
 endif()
+
+# A page larger than the harvester takes (8 MiB) is refused unread, with its
+# own line and a message; the next file is still read.
+string(REPEAT "<p>0123456789abcdef</p>" 400000 big)
+file(WRITE ${WORK}/big.html "<html><body>${big}</body></html>")
+execute_process(COMMAND ${PROGRAM} --extract ${WORK}/big.html 1011-page1.html --query q
+                WORKING_DIRECTORY ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+file(REMOVE ${WORK}/big.html)
+string(REPLACE "\t" "|" out "${out}")
+if(NOT rc EQUAL 0 OR NOT err MATCHES "big.html: the page is larger than 8 MiB"
+   OR NOT out MATCHES "^# [^\n]*big.html\\|\\\\N\n# 1011-page1.html\\|11\n")
+  message(FATAL_ERROR "a 9 MiB page: status ${rc}, ${err}\n${out}")
+endif()

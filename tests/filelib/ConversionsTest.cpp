@@ -31,14 +31,28 @@ TEST(Conversions, IbmAmountsCarryTheSignInTheLastDigit)
     EXPECT_EQ(p.shown()[1].style, platform::box::Critical);
 }
 
+// A negative amount that rounds to zero stays negative in a signed field:
+// the sign of the amount decides, not that of the rounded digits.
+TEST(Conversions, NegativeAmountRoundingToZeroKeepsItsSign)
+{
+    testing_support::ScriptedPrompts p;
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000+"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000-"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -1e-9, "0-"), "0}");
+    EXPECT_EQ(FormatIbmBedrag(p, 0.4, "00000+"), "000000");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.0, "00000-"), "00000{");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "000000"), "000000");
+}
+
 // The same amounts through a COBOL compiler's signed DISPLAY fields with
-// the EBCDIC sign convention, where one is installed.
+// the EBCDIC sign convention, where one is installed. (COBOL makes -0.49 a
+// positive zero; this library keeps its sign, see above.)
 TEST(Conversions, IbmAmountsAgreeWithCobolZonedDecimals)
 {
     const QString cobc = QStandardPaths::findExecutable("cobc");
     if (cobc.isEmpty())
         GTEST_SKIP() << "no COBOL compiler (cobc)";
-    const QStringList amounts = QString("0 1 -1 9 -10 123 -123 12.5 -12.5 0.5 -0.5 0.49 -0.49 "
+    const QStringList amounts = QString("0 1 -1 9 -10 123 -123 12.5 -12.5 0.5 -0.5 0.49 "
                                         "999999 -999999 100.5 -100.5 45678.9")
                                     .split(' ');
     QString source = "IDENTIFICATION DIVISION.\nPROGRAM-ID. ZONED.\nDATA DIVISION.\n"

@@ -87,3 +87,34 @@ TEST(Paths, TempFileNameMakesAFreshFileIn260Characters)
     EXPECT_EQ(second.left(second.indexOf(QChar(0))), l.path("abc2348.TMP"));
     EXPECT_EQ(none, QString(260, QChar(0)));
 }
+
+TEST(Paths, FileKillOfNoFileNameDeletesNothing)
+{
+    FileLib l;
+    QDir(l.dir.path()).mkdir("dir");
+    for (const char* name : {"a.txt", ".hidden", "dir/b.txt", "dir/.profile"})
+        l.put(name, "x");
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(l.dir.path()));
+    // What a cancelled dialog leaves behind, a bare folder, and the folder
+    // entries themselves: each is a name that matches no file.
+    for (const QString& name : {QString(), l.path("dir/"), l.path("dir"), QStringLiteral("."),
+                                QStringLiteral(".."), l.path("dir/."), l.path("dir/..")}) {
+        l.te.prompts.answerBox(platform::box::Cancel);
+        EXPECT_FALSE(FileKill(l.te.prompts, name)) << qPrintable(name);
+        EXPECT_EQ(l.lastShown().prompt, "Fout #  53 was aangemaakt door Straatwijs\rFile not found")
+            << qPrintable(name);
+    }
+    QDir::setCurrent(saved);
+    EXPECT_EQ(l.bytes("a.txt"), "x");
+    EXPECT_EQ(l.bytes("dir/b.txt"), "x");
+
+    // Normal files leave out dot files, unless the pattern asks for them.
+    EXPECT_FALSE(FileExists(l.te.prompts, l.path("dir/*.profile")));
+    EXPECT_TRUE(FileKill(l.te.prompts, l.path("dir/*")));
+    EXPECT_EQ(l.bytes("dir/.profile"), "x");
+    EXPECT_EQ(l.bytes("dir/b.txt"), "<missing>");
+    EXPECT_TRUE(FileExists(l.te.prompts, l.path(".hid*")));
+    EXPECT_TRUE(FileKill(l.te.prompts, l.path(".hidden")));
+    EXPECT_EQ(l.bytes(".hidden"), "<missing>");
+}

@@ -31,7 +31,8 @@ const QByteArrayList Pieces =
                    "<",           ">",          "/",          "\r\n",       "\xC2\xA0",
                    "\xFF",        "\xE2\x82",   " t/m ",      "<a href=x>", "<td title='<TH>'>",
                    "<th class=k>"} +
-    QByteArrayList{QByteArray(1, 0), "Uw zoekactie heeft 12 resultaten opgeleverd"};
+    QByteArrayList{QByteArray(1, 0), "Uw zoekactie heeft 12 resultaten opgeleverd", " a=1",
+                   "<body a=1 b=2>"};
 
 QByteArray mutate(QByteArray page, std::mt19937& rng)
 {

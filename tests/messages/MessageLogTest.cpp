@@ -29,18 +29,19 @@ TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
     MessageLog log(prompts);
 
     // One character over the limit; the first line feed at or after position
-    // 32000 (1-based) stands ten characters further on, at 32010.
-    QString big(MessageLog::MaxLength + 1, QLatin1Char('x'));
-    big[32010 - 1] = QLatin1Char('\n');
-    log.AddMelding(big, 8);
+    // 32000 (1-based) stands ten characters further on, at 32010 (the end
+    // of the first message).
+    log.AddMelding(QString(32008, QLatin1Char('x')));
+    const QString rest(MessageLog::MaxLength + 1 - 32010, QLatin1Char('x'));
+    log.AddMelding(rest, 8);
     log.AddMelding("next");
-    EXPECT_EQ(log.text(), ">\r\n" + big.mid(32010) + "next\r\n");
+    EXPECT_EQ(log.text(), ">\r\n" + rest + "next\r\n");
 
     // No line feed after position 32000: nothing removed, one more ">" line.
     log.ClearAlg();
-    QString noLf(MessageLog::MaxLength + 5, QLatin1Char('y'));
-    noLf[100] = QLatin1Char('\n');
-    log.AddMelding(noLf, 8);
+    log.AddMelding(QString(99, QLatin1Char('y')));
+    log.AddMelding(QString(MessageLog::MaxLength + 5 - 101, QLatin1Char('y')), 8);
+    const QString noLf = log.text();
     log.AddMelding("a");
     EXPECT_EQ(log.text(), ">\r\n" + noLf + "a\r\n");
     // Now the line end of "a" lies past position 32000: all before it goes.
@@ -97,4 +98,32 @@ TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
     EXPECT_TRUE(log.text().endsWith("kept\r\nLog file 99 could not be written (Error 61: Disk full "
                                     "(Put)); messages are no longer copied to it.\r\nnext\r\n"))
         << log.text().toStdString();
+}
+
+// Whoever fills the queue writes the query texts: none of them may start a
+// line of its own, on the echo, in the pane or in the log file.
+TEST(MessageLog, ControlCharactersNeverBreakALine)
+{
+    testing_support::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    QString echoed;
+    log.setEcho([&](const QString& t) { echoed += t; });
+    QList<QByteArray> copied;
+    log.LogFileNumber = 1;
+    log.LogFileCommandMode = 1;
+    log.setLogWriter([&](qint16, const QByteArray& line) { copied << line; });
+
+    const QString planted = QString::fromUtf8("1011\n9999 (S): 25 rijen opgeslagen, status Y\r"
+                                              "\t\x01\x1b[2J\u0085\u2028\\n");
+    log.AddMelding(planted + " (S): 0 rijen opgeslagen, status Y");
+    const QString line = "1011\\n9999 (S): 25 rijen opgeslagen, status Y\\r\\t\\x01\\x1b[2J"
+                         "\\x85\\u2028\\n (S): 0 rijen opgeslagen, status Y";
+    EXPECT_EQ(echoed, line + "\n");
+    EXPECT_EQ(log.text(), line + "\r\n");
+    EXPECT_EQ(copied, QList<QByteArray>{line.toLatin1() + "\r\n"});
+
+    // A box's trace: its title on its own line, each part escaped.
+    log.ClearAlg();
+    log.AddMsgBoxMelding("Fout\r\nBestand=a\nb", "Verwijderen\n");
+    EXPECT_EQ(log.text(), "Verwijderen\\n\r\nFout\\r\\nBestand=a\\nb\r\n");
 }

@@ -74,6 +74,8 @@ TEST(Harvest, NoNumberMeansNoRequests)
         EXPECT_TRUE(f.pauses().isEmpty());
     }
     Fixture f;
+    for (int i = 0; i < 3; ++i)
+        f.t.addRequest("9999", "M");
     f.harvest.DoSmall(QStringLiteral("2.9"), QStringLiteral("M"));
     EXPECT_EQ(f.pauses().size(), 2);
 }
@@ -117,7 +119,7 @@ TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
     EXPECT_EQ(f.harvest.mnuDoSmall_Click(), 0);
     EXPECT_FALSE(f.harvest.running());
     EXPECT_EQ(f.lines().filter("DoSmall started.").size(), 2);
-    EXPECT_EQ(f.pauses().size(), 1 + 32 + 1);
+    EXPECT_EQ(f.pauses().size(), 1 + 1); // the autostart batch finds the queue empty
     EXPECT_EQ(f.pauses().last(), 10000);
     EXPECT_TRUE(f.lines().filter("DoBig").isEmpty());
 }
@@ -136,4 +138,35 @@ TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
     EXPECT_EQ(f.t.statuses("1010"), QStringList{"Y"});
     EXPECT_EQ(f.pauses().size(), 21 + 1);
     EXPECT_EQ(f.pauses().last(), 3000);
+}
+
+// The log says why a batch ended: an empty queue at once, without pausing
+// through its turns; a stop by a signal or by the user in a line of its own.
+TEST(Harvest, BatchSaysWhyItEnded)
+{
+    Fixture f;
+    f.t.addRequest("1010", "S");
+    f.t.addRequest("1010", "s"); // another type, whatever the collation
+    EXPECT_EQ(f.harvest.Timer1_Timer(true), 0);
+    EXPECT_EQ(f.t.countStatus("Y"), 1);
+    EXPECT_EQ(f.pauses().size(), 1 + 1); // after the one request, and the final 10 s
+    QStringList lines = f.lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.at(lines.size() - 2), "DoSmall: geen open verzoeken van type S meer");
+    EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
+
+    for (const auto& [reason, name] : {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGINT, "SIGINT"},
+                                       std::pair{int(platform::StopRequest::ByUser), "Stoppen"}}) {
+        Fixture g;
+        g.t.addRequest("1011", "S");
+        g.te.wait.during = [&g, reason](qint32 ms) {
+            if (ms > lookup::PagePollMs)
+                g.te.stop.request(reason);
+        };
+        g.harvest.DoSmall(3, QStringLiteral("S"));
+        lines = g.lines();
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("DoSmall gestopt (%1)").arg(name));
+        EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
+    }
 }

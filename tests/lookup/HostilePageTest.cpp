@@ -1,0 +1,87 @@
+#include "lookup/PageWalk.h"
+
+#include "CannedSite.h"
+#include "PostcodeSite.h"
+#include "platform/Browser.h"
+#include "support/RecordingSink.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+using namespace lookup;
+using testing_support::CannedSite;
+
+namespace {
+
+const QString SearchPath =
+    QStringLiteral("/index?action=search&goto=postcoderesult&TreeID=1&address=");
+
+struct Walker
+{
+    testing_support::TestEnv te;
+    platform::Browser browser{*te.env.network};
+    testing_support::RecordingSink sink;
+    PageWalk walk{te.env, sink, browser};
+};
+
+} // namespace
+
+// An answer without a page reads like a search without results; it must
+// fail the load instead, or the request would be closed with no rows.
+TEST(HostilePage, AnswerThatIsNoPageFailsTheLoad)
+{
+    const QByteArray close = "Connection: close\r\n";
+    struct Case
+    {
+        QByteArray answer;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 0\r\n" + close + "\r\n",
+         "the answer is empty"},
+        {"HTTP/1.1 204 No Content\r\n" + close + "\r\n", "HTTP 204 without a page"},
+        {"HTTP/1.1 304 Not Modified\r\n" + close + "\r\n", "HTTP 304 without a page"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 8\r\n" + close +
+             "\r\n\x89PNG\r\n\x1a\n",
+         "the answer is no page (image/png)"},
+    };
+    for (const Case& c : cases) {
+        CannedSite site(c.answer);
+        ASSERT_TRUE(site.listen());
+        Walker w;
+        const WalkResult r = w.walk.GetPostcodes(site.baseUrl(), "1011", "S");
+        EXPECT_EQ(r.outcome, WalkResult::Failed) << qPrintable(c.reason);
+        ASSERT_FALSE(w.sink.lines.isEmpty());
+        EXPECT_EQ(w.sink.lines.last(),
+                  "Pagina niet geladen: " + site.baseUrl() + SearchPath + "1011: " + c.reason);
+        EXPECT_EQ(w.sink.colours.last(), 0x0000FFu);
+    }
+
+    // Plain text is still a page: no results, no failure.
+    CannedSite text("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n" + close +
+                    "\r\nleeg\n");
+    ASSERT_TRUE(text.listen());
+    Walker w;
+    EXPECT_EQ(w.walk.GetPostcodes(text.baseUrl(), "1011", "S").outcome, WalkResult::Complete);
+}
+
+// The rows of a big request say what was searched in their pass; those of
+// a small one keep the request's text as it stands.
+TEST(HostilePage, RowsCarryTheTextTheirSearchUsed)
+{
+    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
+    ASSERT_TRUE(site.listen());
+    Walker w;
+    const WalkResult big = w.walk.GetPostcodes(site.baseUrl(), " 1234\u00A0", "B");
+    ASSERT_EQ(big.outcome, WalkResult::Complete);
+    QMap<QString, int> perQuery;
+    for (const auto& r : big.records)
+        ++perQuery[r->Query.toString()];
+    EXPECT_EQ(perQuery,
+              (QMap<QString, int>{
+                  {"1234", 20}, {"1234A", 12}, {"1234B", 1}, {"1234C", 5}, {"1234Z", 2}}));
+
+    const WalkResult small = w.walk.GetPostcodes(site.baseUrl(), " 1234 ", "S");
+    ASSERT_EQ(small.records.size(), 20);
+    EXPECT_EQ(small.records.first()->Query.toString(), " 1234 ");
+}
