@@ -12,20 +12,30 @@ x_cleanup() {
 }
 trap x_cleanup EXIT
 
-# x_start WIDTHxHEIGHT: the display and the window manager.
+# x_start WIDTHxHEIGHT: the display and the window manager. Another session
+# may take a free display number at the same moment: then the next one.
 x_start() {
-  local display
-  for display in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
+  local display xvfb wm
+  for display in $(seq 90 150); do
+    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] && continue
+    Xvfb ":$display" -screen 0 "${1}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$display" ] && break
+      kill -0 "$xvfb" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill -0 "$xvfb" 2>/dev/null || continue
+    x_pids+=("$xvfb")
+    export DISPLAY=":$display"
+    openbox >"$work/openbox.log" 2>&1 &
+    wm=$!
+    x_pids+=("$wm")
+    for _ in $(seq 1 100); do wmctrl -m >/dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "openbox did not start on :$display" >&2
+    return 1
   done
-  Xvfb ":$display" -screen 0 "${1}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  x_pids+=($!)
-  export DISPLAY=":$display"
-  for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
-  openbox >"$work/openbox.log" 2>&1 &
-  x_pids+=($!)
-  for _ in $(seq 1 100); do wmctrl -m >/dev/null 2>&1 && return 0; sleep 0.1; done
-  echo "openbox did not start" >&2
+  echo "no free X display" >&2
   return 1
 }
 

@@ -34,7 +34,7 @@ using platform::skipOnError;
 using platform::twipsToPixels;
 
 namespace {
-// The MDI area; until the lookup form is there it says how to begin.
+// The MDI area; while the lookup form is not there it says how to begin.
 class HintArea : public QMdiArea
 {
 public:
@@ -49,7 +49,12 @@ protected:
     void paintEvent(QPaintEvent* event) override
     {
         QMdiArea::paintEvent(event);
-        if (m_hint.isEmpty())
+        // Only the message window is open: before the first command, or
+        // after the lookup form was closed.
+        const QList<QMdiSubWindow*> windows = subWindowList();
+        if (m_hint.isEmpty() ||
+            std::count_if(windows.begin(), windows.end(),
+                          [](const QMdiSubWindow* w) { return w->isVisible(); }) > 1)
             return;
         // A card in the upper part, where the lookup form will be.
         QPainter painter(viewport());
@@ -316,7 +321,6 @@ void MDIStraatwijs::showLookupForm()
     sub->installEventFilter(new KeepWhileRunning(sub, m_harvest));
     sub->show();
     form->Form_Load();
-    static_cast<HintArea*>(m_mdiArea)->setHint(QString());
     setLookupForm(sub, [form](const QVariant& height, const QString& position, bool focus) {
         form->Reposition(height, position, focus);
     });
