@@ -14,14 +14,3 @@ TEST(DockRect, PercentOfTheClientAtTheTopOrBottomFullWidthLessTen)
     EXPECT_EQ(QList<double>({bottom.top, bottom.height}), QList<double>({6750, 2250}));
     EXPECT_EQ(paneMargin(0, 399), 0); // other margins: BrowserPaneLayout
 }
-
-// A docked child keeps its share while that is tall enough, grows to what
-// it needs when not, and leaves the rest of the client to the other child.
-TEST(DockShare, GrowsToWhatTheChildNeedsUpToACap)
-{
-    EXPECT_EQ(dockShare(25, 100, 800, 60), 25);
-    EXPECT_EQ(dockShare(25, 100, 200, 60), 50);
-    EXPECT_EQ(dockShare(25, 100, 100, 60), 60);
-    EXPECT_EQ(dockShare(25, 100, 0, 60), 25); // not laid out yet
-    EXPECT_EQ(dockShare(70, 10, 100, 60), 70);
-}
