@@ -5,6 +5,7 @@
 #include "messages/MessageLog.h"
 #include "platform/Env.h"
 #include "platform/Version.h"
+#include "platform/ui/QtTranslations.h"
 #include "platform/ui/WidgetPrompts.h"
 #include "shell/CommandBoundary.h"
 #include "shell/Shell.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTextStream>
 #include <memory>
 
@@ -35,7 +37,43 @@ std::optional<Exit> openLogFile(const Options& options, messages::MessageLog& lo
                                .arg(*options.logFile)};
 }
 
+// Whether a box can be seen: a display to show it on, and a platform that
+// draws on one.
+bool canShowBox()
+{
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (platform.startsWith(QLatin1String("offscreen")) ||
+        platform.startsWith(QLatin1String("minimal")))
+        return false;
+    return !platform.isEmpty() || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// A usage error of a run that was to open the window, in a box as well: a
+// start from a desktop menu has no terminal to read stderr on.
+void showUsageBox(const Exit& exit)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(platform::version::ProgramTitle),
+                    QStringLiteral("Fout in de opdrachtregel; het programma start niet."),
+                    QMessageBox::Ok);
+    box.setInformativeText(exit.text.trimmed());
+    box.exec();
+}
+
 } // namespace
+
+int finishStart(int argc, char** argv, const Exit& exit)
+{
+    const int status = finish(exit);
+    const QStringList args = arguments(argc, argv);
+    if (exit.status != ExitUsage || args.contains(QLatin1String("--headless")) ||
+        args.contains(QLatin1String("--extract")) || !canShowBox())
+        return status;
+    QApplication application(argc, argv);
+    platform::installDutchQtTexts(application);
+    showUsageBox(exit);
+    return status;
+}
 
 int runProgram(int argc, char** argv, const Options& options,
                const std::function<void(platform::Env&)>& adjust)
@@ -48,6 +86,8 @@ int runProgram(int argc, char** argv, const Options& options,
     else
         application = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(platform::version::ProgramTitle));
+    if (!options.headless)
+        platform::installDutchQtTexts(*application);
 
     platform::Env env = platform::systemEnv();
     if (adjust)
@@ -64,8 +104,11 @@ int runProgram(int argc, char** argv, const Options& options,
             out << text;
             out.flush();
         });
-    if (const std::optional<Exit> exit = openLogFile(options, log, env))
+    if (const std::optional<Exit> exit = openLogFile(options, log, env)) {
+        if (!options.headless && canShowBox())
+            showUsageBox(*exit);
         return finish(*exit);
+    }
     shell::Shell shell(env, log);
     QTextStream err(stderr);
     shell::CommandBoundary boundary(options.headless ? shell::CommandBoundary::Display::Console

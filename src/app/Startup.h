@@ -19,4 +19,10 @@ namespace app {
 int runProgram(int argc, char** argv, const Options& options,
                const std::function<void(platform::Env&)>& adjust = {});
 
+// Ends a run whose command line gave an exit (help, version, usage error):
+// prints its text and returns its status. A usage error of a run that was
+// to open the window is also shown in a message box, when there is a
+// display to show it on.
+int finishStart(int argc, char** argv, const Exit& exit);
+
 } // namespace app

@@ -11,7 +11,7 @@ int main(int argc, char** argv)
 {
     const auto parsed = app::parseCommandLine(app::arguments(argc, argv));
     if (const auto* exit = std::get_if<app::Exit>(&parsed))
-        return app::finish(*exit);
+        return app::finishStart(argc, argv, *exit);
     const app::Options& options = std::get<app::Options>(parsed);
     if (options.extract) {
         QCoreApplication application(argc, argv);

@@ -2,6 +2,7 @@
 
 #include "platform/Convert.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -47,6 +48,13 @@ TwipsRect dockRect(const QVariant& RequestedHeight, bool atBottom, double S, dou
 {
     const Dock d = dockGeometry(RequestedHeight, S);
     return TwipsRect{0, atBottom ? d.top : 0, C - 10, d.height};
+}
+
+double dockShare(double share, double needed, double clientHeight, double most)
+{
+    if (clientHeight <= 0)
+        return share;
+    return std::min(std::max(share, needed * 100.0 / clientHeight), std::max(share, most));
 }
 
 } // namespace platform

@@ -45,4 +45,9 @@ Dock dockGeometry(const QVariant& RequestedHeight, double S);
 // 10 twips.
 TwipsRect dockRect(const QVariant& RequestedHeight, bool atBottom, double S, double C);
 
+// The percentage of a client area `clientHeight` high that a docked child
+// takes: `share`, or more when that is lower than `needed` (same unit as
+// the client), but never more than `most`.
+double dockShare(double share, double needed, double clientHeight, double most);
+
 } // namespace platform

@@ -18,6 +18,9 @@ frmPostcode::frmPostcode(lookup::PostcodeLookup& engine, QWidget* parent)
     Frame3 = new QFrame(this);
     auto* view = new platform::BrowserView(Frame3);
     view->follow(m_engine.browser());
+    view->setPlaceholderText(
+        QStringLiteral("Nog geen pagina. Zodra een batch (menu Handmatig) een verzoek "
+                       "behandelt, verschijnt hier de pagina van de postcodesite."));
     brwWebBrowser = view;
     cmdBack = new QPushButton(QStringLiteral("Terug"), Frame3);
     cmdRefresh = new QPushButton(QStringLiteral("Refresh pagina"), Frame3);

@@ -4,13 +4,19 @@
 #include "platform/ui/TwipsGeometry.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QEvent>
 #include <QGroupBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -38,7 +44,27 @@ Alg::Alg(MessageLog& log, QWidget* parent) : QWidget(parent), m_log(log)
     AlgText = new QTextEdit(this);
     AlgText->setObjectName(QStringLiteral("AlgText"));
     AlgText->setReadOnly(true);
-    AlgText->setLineWrapMode(QTextEdit::NoWrap);
+    // Read-only, yet the keyboard moves through it (Ctrl+Home, Ctrl+End)
+    // and selects for copying.
+    AlgText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Long lines (addresses) wrap: a horizontal scrollbar would take the
+    // few lines a small window has.
+    AlgText->setLineWrapMode(QTextEdit::WidgetWidth);
+    AlgText->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    AlgText->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(AlgText, &QWidget::customContextMenuRequested, this, &Alg::showContextMenu);
+    QScrollBar* bar = AlgText->verticalScrollBar();
+    // Within a line of the end counts as at the end: showing the caret's
+    // line leaves the document's bottom margin out of view.
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        m_followNewest = value >= bar->maximum() - AlgText->fontMetrics().lineSpacing();
+    });
+    // A resize or new text changes the range: keep the newest line in view
+    // unless the user scrolled up to read.
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_followNewest)
+            bar->setValue(maximum);
+    });
     // The log is bounded; an undo history of every insertion would not be.
     AlgText->document()->setUndoRedoEnabled(false);
     AlgText->setPlainText(withoutCr(m_log.text()));
@@ -80,10 +106,16 @@ void Alg::mirrorInsertion(bool atStart, const QString& text, quint32 colour)
     QTextCharFormat format;
     format.setForeground(colourOf(colour));
     c.insertText(withoutCr(text), format);
-    // The caret follows the newest message, at the top or the bottom.
-    if (atStart)
+    // The caret follows the newest message, at the top or the bottom, unless
+    // the user is reading further up.
+    if (atStart) {
         c.movePosition(QTextCursor::Start);
-    AlgText->setTextCursor(c);
+        AlgText->setTextCursor(c);
+    } else if (m_followNewest) {
+        AlgText->setTextCursor(c);
+        QScrollBar* bar = AlgText->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    }
 }
 
 QMdiSubWindow* Alg::subWindow() const
@@ -180,27 +212,76 @@ void Alg::watchWindowState()
         connect(m_watched, &QMdiSubWindow::windowStateChanged, this, [this] { Form_Resize(); });
 }
 
-void Alg::printPane(QPrinter& printer)
+void Alg::printTo(QPrinter& printer)
 {
     printer.setPrintRange(AlgText->textCursor().hasSelection() ? QPrinter::Selection
                                                                : QPrinter::AllPages);
+    printer.setDocName(windowTitle());
     AlgText->print(&printer);
+}
+
+void Alg::preparePrinter(QPrinter& printer)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!info.isNull()) {
+        printer.setPrinterName(info.printerName());
+        if (printer.isValid())
+            return;
+    }
+    // No printer to print on: a PDF file, named after the window.
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(folder).exists())
+        folder = QDir::homePath();
+    printer.setOutputFileName(QDir(folder).filePath(QStringLiteral("Meldingen.pdf")));
 }
 
 void Alg::AfdrukkenMeldingen()
 {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        m_log.AddMelding(QStringLiteral("Afdrukken niet mogelijk: er is geen standaardprinter."));
+    QPrinter printer(QPrinter::HighResolution);
+    preparePrinter(printer);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Meldingen afdrukken"));
+    if (AlgText->textCursor().hasSelection())
+        dialog.setOption(QAbstractPrintDialog::PrintSelection);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    }
-    QPrinter printer(info);
-    if (!printer.isValid()) {
-        m_log.AddMelding(QStringLiteral("Afdrukken niet mogelijk: printer ") + info.printerName() +
-                         QStringLiteral(" is niet bruikbaar."));
-        return;
-    }
-    printPane(printer);
+    printTo(printer);
+}
+
+void Alg::Afdrukvoorbeeld()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    preparePrinter(printer);
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setWindowTitle(QStringLiteral("Afdrukvoorbeeld Meldingen"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* p) { printTo(*p); });
+    preview.exec();
+}
+
+QMenu* Alg::contextMenu()
+{
+    QMenu* menu = AlgText->createStandardContextMenu();
+    menu->addSeparator();
+    QAction* print = menu->addAction(QStringLiteral("&Afdrukken…"), this, &Alg::AfdrukkenMeldingen);
+    print->setObjectName(QStringLiteral("mnuAfdrukken"));
+    menu->addAction(QStringLiteral("Afdruk&voorbeeld…"), this, &Alg::Afdrukvoorbeeld);
+    return menu;
+}
+
+void Alg::showContextMenu(const QPoint& at)
+{
+    QMenu* menu = contextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(AlgText->viewport()->mapToGlobal(at));
+}
+
+int Alg::paneHeightFor(int lines) const
+{
+    const QTextDocument* doc = AlgText->document();
+    const int frame = AlgText->frameWidth() * 2;
+    return int(lines * AlgText->fontMetrics().lineSpacing() + 2 * doc->documentMargin()) + frame;
 }
 
 } // namespace messages::ui

@@ -10,6 +10,7 @@
 class QCheckBox;
 class QGroupBox;
 class QMdiSubWindow;
+class QMenu;
 class QPrinter;
 class QPushButton;
 class QTextEdit;
@@ -43,9 +44,18 @@ public:
     void SetBackColor(quint32 BackColorText, quint32 BackColorMain, qint16 ExtMarge = 0);
     // Lays the pane out inside the window with the margin ExtMarge.
     void SizeAlgText();
-    // Prints the pane (the selection, if any) on the default printer; when
-    // there is none, says so in the log instead.
+    // Prints the pane (the selection, if any) through the print dialog, on
+    // a printer or into a PDF file; the default printer comes first, a PDF
+    // file when there is none. Cancelling prints nothing.
     void AfdrukkenMeldingen();
+    // The print preview of the same pages, printable from there.
+    void Afdrukvoorbeeld();
+    // Prints the pane (the selection, if any) on `printer` as it is set up.
+    void printTo(QPrinter& printer);
+    // The height in pixels the pane needs to show `lines` lines of the log.
+    int paneHeightFor(int lines) const;
+    // The pane's context menu: the usual text commands, then printing.
+    QMenu* contextMenu();
     void PrintAlg() {}
     void ClearAlg() { m_log.ClearAlg(); }
 
@@ -59,7 +69,8 @@ protected:
 
 private:
     void Form_Resize();
-    void printPane(QPrinter& printer);
+    void preparePrinter(QPrinter& printer);
+    void showContextMenu(const QPoint& at);
     void mirrorRemoval(const QString& removed);
     void mirrorInsertion(bool atStart, const QString& text, quint32 colour);
     void watchWindowState();
@@ -70,6 +81,8 @@ private:
     QVariant m_LastWindowState; // invalid until the first resize
     qint16 m_ExtMarge = 0;
     QMdiSubWindow* m_watched = nullptr;
+    // The pane shows the newest line until the user scrolls away from it.
+    bool m_followNewest = true;
 };
 
 // 0x00BBGGRR as the platform numbers colours.

@@ -6,19 +6,26 @@
 #include "platform/Layout.h"
 #include "platform/RunError.h"
 #include "platform/Stop.h"
+#include "platform/ui/TwipsGeometry.h"
 #include "platform/ui/WidgetPrompts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextEdit>
 #include <QTextStream>
+#include <algorithm>
 
 namespace shell::ui {
 
@@ -27,10 +34,49 @@ using platform::skipOnError;
 using platform::twipsToPixels;
 
 namespace {
-bool isNormal(Qt::WindowStates s)
+// The MDI area; while the lookup form is not there it says how to begin.
+class HintArea : public QMdiArea
 {
-    return !(s & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-}
+public:
+    using QMdiArea::QMdiArea;
+    void setHint(const QString& hint)
+    {
+        m_hint = hint;
+        viewport()->update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QMdiArea::paintEvent(event);
+        // Only the message window is open: before the first command, or
+        // after the lookup form was closed.
+        const QList<QMdiSubWindow*> windows = subWindowList();
+        if (m_hint.isEmpty() ||
+            std::count_if(windows.begin(), windows.end(),
+                          [](const QMdiSubWindow* w) { return w->isVisible(); }) > 1)
+            return;
+        // A card in the upper part, where the lookup form will be.
+        QPainter painter(viewport());
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int margin = fontMetrics().averageCharWidth() * 2;
+        const QRect upper = QRect(0, 0, viewport()->width(), viewport()->height() * 3 / 4)
+                                .adjusted(margin, margin, -margin, -margin);
+        const int width = qMin(upper.width(), fontMetrics().averageCharWidth() * 60);
+        const int flags = Qt::AlignLeft | Qt::TextWordWrap;
+        QRect text = fontMetrics().boundingRect(QRect(0, 0, width, upper.height()), flags, m_hint);
+        text.moveCenter(upper.center());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(text.adjusted(-margin, -margin, margin, margin), margin / 2,
+                                margin / 2);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(text, flags, m_hint);
+    }
+
+private:
+    QString m_hint;
+};
 
 // Keeps the message window open for the whole run: the log has nowhere
 // else to show.
@@ -71,7 +117,9 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
     : QMainWindow(parent), m_shell(shell), m_boundary(boundary), m_harvest(shell.harvest())
 {
     setObjectName(QStringLiteral("MDIStraatwijs"));
-    m_mdiArea = new QMdiArea(this);
+    auto* area = new HintArea(this);
+    area->setHint(startHint());
+    m_mdiArea = area;
     setCentralWidget(m_mdiArea);
 
     m_alg = new messages::ui::Alg(m_shell.log());
@@ -91,15 +139,22 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
         m_stepState = Step{i, n};
         showProgress();
     });
-    connect(&m_harvest, &Harvest::pauseStarted, this, &MDIStraatwijs::pauseStarted);
+    connect(&m_harvest, &Harvest::pauseStarted, this, [this](qint32 milliseconds) {
+        m_stepState.requestDone = true;
+        pauseStarted(milliseconds);
+    });
     connect(&m_harvest, &Harvest::repositionLookup, this,
             [this](const QVariant& height, const QString& position, bool focus) {
-                if (m_lookupForm && m_lookupReposition)
-                    m_lookupReposition(height, position, focus);
+                if (!m_lookupForm || !m_lookupReposition)
+                    return;
+                // Above the message window, however tall that had to grow.
+                const bool upper = height == QVariant(QStringLiteral("75%"));
+                m_lookupReposition(upper ? percent(100 - logShare()) : height, position, focus);
             });
     lookup::PostcodeLookup& engine = m_shell.engine();
     connect(&engine, &lookup::PostcodeLookup::requestStarted, this, [this](const QString& query) {
         m_stepState.query = query;
+        m_stepState.requestDone = false;
         m_stepState.page = m_stepState.pages = 0;
         showProgress();
     });
@@ -112,6 +167,10 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
     connect(&engine, &lookup::PostcodeLookup::pauseStarted, this, &MDIStraatwijs::pauseStarted);
     connect(&m_shell, &Shell::lookupLoaded, this, &MDIStraatwijs::showLookupForm);
 
+    m_placementSettles.setSingleShot(true);
+    m_placementSettles.setInterval(300);
+    connect(&m_placementSettles, &QTimer::timeout, this, &MDIStraatwijs::placementSettled);
+
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(1000);
     Timer1.setSingleShot(true);
@@ -122,34 +181,59 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
 
 void MDIStraatwijs::createMenus()
 {
-    nmuBestand = menuBar()->addMenu(QStringLiteral("Bestand"));
+    // The captions are the program's own; '&' only marks the Alt key letter.
+    const auto item = [this](QMenu* menu, const char* name, const QString& text,
+                             const QList<QKeySequence>& keys, void (MDIStraatwijs::*slot)()) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcuts(keys);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    nmuBestand = menuBar()->addMenu(QStringLiteral("&Bestand"));
     nmuBestand->setObjectName(QStringLiteral("nmuBestand"));
-    mnuAutosmall32 = nmuBestand->addAction(QStringLiteral("DoAutosmall32"));
-    mnuAutosmall32->setObjectName(QStringLiteral("mnuAutosmall32"));
+    mnuAfdrukken = nmuBestand->addAction(QStringLiteral("&Afdrukken…"));
+    mnuAfdrukken->setObjectName(QStringLiteral("mnuAfdrukken"));
+    mnuAfdrukken->setShortcut(QKeySequence::Print);
+    connect(mnuAfdrukken, &QAction::triggered, m_alg, &messages::ui::Alg::AfdrukkenMeldingen);
+    mnuAfdrukvoorbeeld = nmuBestand->addAction(QStringLiteral("Afdruk&voorbeeld…"));
+    mnuAfdrukvoorbeeld->setObjectName(QStringLiteral("mnuAfdrukvoorbeeld"));
+    connect(mnuAfdrukvoorbeeld, &QAction::triggered, m_alg, &messages::ui::Alg::Afdrukvoorbeeld);
+    nmuBestand->addSeparator();
+    mnuAutosmall32 = item(nmuBestand, "mnuAutosmall32", QStringLiteral("DoA&utosmall32"), {},
+                          &MDIStraatwijs::mnuAutosmall32_Click);
     mnuAutosmall32->setCheckable(true);
-    connect(mnuAutosmall32, &QAction::triggered, this, &MDIStraatwijs::mnuAutosmall32_Click);
     mnuStreep1 = nmuBestand->addSeparator();
     mnuStreep1->setObjectName(QStringLiteral("mnuStreep1"));
-    mnuEinde = nmuBestand->addAction(QStringLiteral("Einde"));
-    mnuEinde->setObjectName(QStringLiteral("mnuEinde"));
-    connect(mnuEinde, &QAction::triggered, this, &MDIStraatwijs::mnuEinde_Click);
+    mnuEinde = item(nmuBestand, "mnuEinde", QStringLiteral("&Einde"),
+                    {QKeySequence(Qt::CTRL | Qt::Key_Q)}, &MDIStraatwijs::mnuEinde_Click);
 
-    mnuHandmatig = menuBar()->addMenu(QStringLiteral("Handmatig"));
+    mnuHandmatig = menuBar()->addMenu(QStringLiteral("&Handmatig"));
     mnuHandmatig->setObjectName(QStringLiteral("mnuHandmatig"));
-    mnuDoBig = mnuHandmatig->addAction(QStringLiteral("DoBig"));
-    mnuDoBig->setObjectName(QStringLiteral("mnuDoBig"));
-    connect(mnuDoBig, &QAction::triggered, this, &MDIStraatwijs::mnuDoBig_Click);
-    mnuDoSmall = mnuHandmatig->addAction(QStringLiteral("DoSmall"));
-    mnuDoSmall->setObjectName(QStringLiteral("mnuDoSmall"));
-    connect(mnuDoSmall, &QAction::triggered, this, &MDIStraatwijs::mnuDoSmall_Click);
-    mnuDoMinimal = mnuHandmatig->addAction(QStringLiteral("DoMinimal"));
-    mnuDoMinimal->setObjectName(QStringLiteral("mnuDoMinimal"));
-    connect(mnuDoMinimal, &QAction::triggered, this, &MDIStraatwijs::mnuDoMinimal_Click);
+    mnuDoBig = item(mnuHandmatig, "mnuDoBig", QStringLiteral("Do&Big"),
+                    {QKeySequence(Qt::CTRL | Qt::Key_B)}, &MDIStraatwijs::mnuDoBig_Click);
+    mnuDoSmall = item(mnuHandmatig, "mnuDoSmall", QStringLiteral("Do&Small"),
+                      {QKeySequence(Qt::CTRL | Qt::Key_S)}, &MDIStraatwijs::mnuDoSmall_Click);
+    mnuDoMinimal = item(mnuHandmatig, "mnuDoMinimal", QStringLiteral("Do&Minimal"),
+                        {QKeySequence(Qt::CTRL | Qt::Key_M)}, &MDIStraatwijs::mnuDoMinimal_Click);
     mnuHandmatig->addSeparator();
-    mnuStoppen = mnuHandmatig->addAction(QStringLiteral("Stoppen"));
-    mnuStoppen->setObjectName(QStringLiteral("mnuStoppen"));
+    mnuStoppen = item(mnuHandmatig, "mnuStoppen", QStringLiteral("S&toppen"),
+                      {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_Period)},
+                      &MDIStraatwijs::mnuStoppen_Click);
     mnuStoppen->setEnabled(false);
-    connect(mnuStoppen, &QAction::triggered, this, &MDIStraatwijs::mnuStoppen_Click);
+
+    // F10 opens the menu bar, as on most desktops.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(nmuBestand->menuAction()); });
+}
+
+QString MDIStraatwijs::startHint()
+{
+    return QStringLiteral(
+        "Nog geen zoekopdracht.\n\nStart een batch met Handmatig › DoSmall (Ctrl+S) of "
+        "DoMinimal (Ctrl+M), of één groot verzoek met DoBig (Ctrl+B). Stoppen met Esc.\n"
+        "De Meldingen hieronder tonen wat het programma doet.");
 }
 
 void MDIStraatwijs::createStatusBar()
@@ -171,11 +255,28 @@ void MDIStraatwijs::batchRunning(bool running)
     mnuStoppen->setEnabled(running);
     m_progress->setVisible(running);
     if (running) {
+        m_progress->setValue(0);
         m_countdown.start();
     } else {
         m_countdown.stop();
         m_stepState = Step{};
-        m_step->clear();
+        // A batch that ran to its end shows it full until the next one.
+        switch (m_harvest.outcome()) {
+        case Harvest::Outcome::Done:
+            m_progress->setValue(m_progress->maximum());
+            m_progress->setVisible(true);
+            m_step->setText(QStringLiteral("Klaar."));
+            break;
+        case Harvest::Outcome::Blocked:
+            m_step->setText(QStringLiteral("Gestopt: de site blokkeert het zoeken."));
+            break;
+        case Harvest::Outcome::Unreachable:
+            m_step->setText(QStringLiteral("Gestopt: de site is niet bereikbaar."));
+            break;
+        case Harvest::Outcome::Interrupted:
+            m_step->setText(QStringLiteral("Gestopt."));
+            break;
+        }
     }
 }
 
@@ -192,7 +293,7 @@ void MDIStraatwijs::showProgress()
         return;
     const Step& s = m_stepState;
     m_progress->setRange(0, qMax(1, s.requests));
-    m_progress->setValue(qMax(0, s.request - 1));
+    m_progress->setValue(qBound(0, s.request - (s.requestDone ? 0 : 1), m_progress->maximum()));
     QStringList parts;
     if (s.requests > 0)
         parts << QStringLiteral("Verzoek %1 van %2").arg(s.request).arg(s.requests) +
@@ -238,8 +339,10 @@ void MDIStraatwijs::runCommand(const std::function<Harvest::Ending()>& command)
         return; // a command given inside a running batch; that batch goes on
     if (ending)
         m_boundary.end(*ending);
-    else if (m_closeRequested)
+    else if (m_closeRequested) {
+        skipOnError([&] { m_placement->closing(placement(), platform::windowState(*this)); });
         QCoreApplication::exit(0);
+    }
 }
 
 void MDIStraatwijs::mnuDoBig_Click()
@@ -270,10 +373,12 @@ void MDIStraatwijs::MDIForm_Load()
     const Placement byDefault =
         defaultPlacement(pixelsToTwips(screenPixels.width(), screen()->logicalDotsPerInchX()),
                          pixelsToTwips(screenPixels.height(), screen()->logicalDotsPerInchY()));
-    applyPlacement(storedPlacement(*m_shell.env().settings, byDefault));
-    m_alg->Reposition(QStringLiteral("25%"), QStringLiteral("Bottom"), false);
+    m_placement.emplace(*m_shell.env().settings, std::nullopt);
+    fitOntoScreen(storedPlacement(*m_shell.env().settings, byDefault));
+    m_alg->Reposition(percent(logShare()), QStringLiteral("Bottom"), false);
     m_shell.load();
     mnuAutosmall32->setChecked(m_shell.autostart());
+    m_alg->AlgText->setFocus();
     Timer1.start();
 }
 
@@ -295,6 +400,76 @@ void MDIStraatwijs::applyPlacement(const Placement& p)
     resize(twipsToPixels(p.width, dx), twipsToPixels(p.height, dy));
 }
 
+void MDIStraatwijs::fitOntoScreen(const Placement& stored)
+{
+    // A stored number far beyond any screen must not overflow the pixels.
+    const auto bounded = [](double twips) { return std::clamp(twips, -1e8, 1e8); };
+    const Placement p{bounded(stored.top), bounded(stored.left), bounded(stored.width),
+                      bounded(stored.height)};
+    const double dx = screen()->logicalDotsPerInchX();
+    const double dy = screen()->logicalDotsPerInchY();
+    const QPoint centre(twipsToPixels(p.left + p.width / 2, dx),
+                        twipsToPixels(p.top + p.height / 2, dy));
+    QScreen* target = QGuiApplication::screenAt(centre);
+    if (!target)
+        target = screen();
+    const QRect a = target->availableGeometry();
+    const platform::TwipsRect available{pixelsToTwips(a.x(), dx), pixelsToTwips(a.y(), dy),
+                                        pixelsToTwips(a.width(), dx),
+                                        pixelsToTwips(a.height(), dy)};
+    // The frame is known once the window manager has framed the window.
+    FrameExtents frame;
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    if (isVisible() && outer != inner)
+        frame = FrameExtents{pixelsToTwips(inner.left() - outer.left(), dx),
+                             pixelsToTwips(inner.top() - outer.top(), dy),
+                             pixelsToTwips(outer.right() - inner.right(), dx),
+                             pixelsToTwips(outer.bottom() - inner.bottom(), dy)};
+    const Placement smallest{0, 0, pixelsToTwips(320, dx), pixelsToTwips(240, dy)};
+    applyPlacement(fitPlacement(p, available, frame, smallest));
+}
+
+QString MDIStraatwijs::percent(double share)
+{
+    return QString::number(share, 'f', 2) + QLatin1Char('%');
+}
+
+double MDIStraatwijs::logShare() const
+{
+    // The child's title bar and frame, and room for the margins around the
+    // pane. Taken from the style: the child's own size is not settled while
+    // the window docks it.
+    const QStyle* style = m_algWindow->style();
+    const int chrome =
+        style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, m_algWindow) +
+        2 * style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, m_algWindow);
+    const int needed = m_alg->paneHeightFor(5) + chrome + 8;
+    return platform::dockShare(25, needed, m_mdiArea->viewport()->height(), 60);
+}
+
+void MDIStraatwijs::geometryChanged()
+{
+    if (!m_placement)
+        return;
+    m_placement->changed(placement(), platform::windowState(*this));
+    m_placementSettles.start();
+}
+
+void MDIStraatwijs::placementSettled()
+{
+    const platform::WindowState state = platform::windowState(*this);
+    // Once framed, a window whose frame sticks out of the screen (a guess
+    // without the frame at load) is brought onto it.
+    if (!m_fittedWithFrame && isVisible() && state == platform::Normal &&
+        frameGeometry() != geometry()) {
+        m_fittedWithFrame = true;
+        if (!screen()->availableGeometry().contains(frameGeometry()))
+            fitOntoScreen(placement());
+    }
+    skipOnError([&] { m_placement->settle(state); });
+}
+
 void MDIStraatwijs::setLookupForm(QMdiSubWindow* form, LookupReposition reposition)
 {
     m_lookupForm = form;
@@ -305,21 +480,16 @@ void MDIStraatwijs::MDIForm_Resize()
 {
     // Each step on its own: a failing one is skipped and the next runs.
     if (isVisible() && m_alg->state() == platform::Normal) {
+        // A quarter for the log, or enough for five of its lines.
+        const double share = logShare();
         if (m_lookupForm && m_lookupReposition)
             skipOnError(
-                [&] { m_lookupReposition(QStringLiteral("75%"), QStringLiteral("Top"), false); });
-        skipOnError(
-            [&] { m_alg->Reposition(QStringLiteral("25%"), QStringLiteral("Bottom"), false); });
+                [&] { m_lookupReposition(percent(100 - share), QStringLiteral("Top"), false); });
+        skipOnError([&] { m_alg->Reposition(percent(share), QStringLiteral("Bottom"), false); });
     }
     skipOnError([&] { show(); });
-    // A minimised or maximised window keeps the last normal placement.
-    // Saving what is already stored only costs disk syncs; showing alone
-    // brings several resizes.
-    if (isNormal(windowState()) && placement() != m_savedPlacement)
-        skipOnError([&] {
-            savePlacement(*m_shell.env().settings, placement());
-            m_savedPlacement = placement();
-        });
+    // Stored once the window has settled, and only in the normal state.
+    geometryChanged();
 }
 
 void MDIStraatwijs::resizeEvent(QResizeEvent* event)
@@ -328,11 +498,20 @@ void MDIStraatwijs::resizeEvent(QResizeEvent* event)
     MDIForm_Resize();
 }
 
+void MDIStraatwijs::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    geometryChanged();
+}
+
 void MDIStraatwijs::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
+        if (m_placement)
+            m_placement->stateChanged(platform::windowState(*this));
         MDIForm_Resize();
+    }
 }
 
 void MDIStraatwijs::showEvent(QShowEvent* event)
@@ -354,6 +533,7 @@ void MDIStraatwijs::closeEvent(QCloseEvent* event)
         m_shell.env().stop->request(platform::StopRequest::ByUser);
         return;
     }
+    skipOnError([&] { m_placement->closing(placement(), platform::windowState(*this)); });
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -3,6 +3,7 @@
 #include "shell/CommandBoundary.h"
 #include "shell/Harvest.h"
 #include "shell/Shell.h"
+#include "shell/WindowPlacement.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -52,6 +53,8 @@ public:
     QMdiSubWindow* algWindow() const { return m_algWindow; }
 
     QMenu* nmuBestand;
+    QAction* mnuAfdrukken;
+    QAction* mnuAfdrukvoorbeeld;
     QAction* mnuAutosmall32;
     QAction* mnuStreep1;
     QAction* mnuEinde;
@@ -62,6 +65,12 @@ public:
     QAction* mnuStoppen;
     QTimer Timer1;
 
+    // What the upper part shows before the lookup form has a page.
+    static QString startHint();
+    // The message window's share of the client area, in percent: a quarter,
+    // or more when a quarter shows fewer than five lines of the log.
+    double logShare() const;
+
 public slots:
     void mnuAutosmall32_Click();
     void mnuEinde_Click();
@@ -70,9 +79,13 @@ public slots:
     void mnuDoMinimal_Click();
     void mnuStoppen_Click();
     void Timer1_Timer();
+    // The window's moves and resizes have calmed down: the placement is
+    // stored if it is normal and new. A timer calls it after each change.
+    void placementSettled();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +104,10 @@ private:
     void MDIForm_Resize();
     Placement placement() const;
     void applyPlacement(const Placement& p);
+    // Brings the window with its frame onto the available area of its screen.
+    void fitOntoScreen(const Placement& p);
+    void geometryChanged();
+    static QString percent(double share);
 
     Shell& m_shell;
     CommandBoundary& m_boundary;
@@ -99,7 +116,9 @@ private:
     QMdiSubWindow* m_algWindow;
     QPointer<QMdiSubWindow> m_lookupForm;
     LookupReposition m_lookupReposition;
-    std::optional<Placement> m_savedPlacement;
+    std::optional<PlacementMemory> m_placement;
+    QTimer m_placementSettles;
+    bool m_fittedWithFrame = false;
 
     Harvest& m_harvest;
     bool m_closeRequested = false;
@@ -113,6 +132,7 @@ private:
         qint64 page = 0, pages = 0;
         quint32 pauseEnds = 0; // tick count
         bool pausing = false;
+        bool requestDone = false; // the pause after it has begun
     } m_stepState;
 };
 

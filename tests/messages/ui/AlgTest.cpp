@@ -1,12 +1,25 @@
 #include "messages/ui/Alg.h"
+#include "platform/ui/QtTranslations.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QPrinter>
 #include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using messages::MessageLog;
@@ -119,13 +132,144 @@ TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     EXPECT_EQ(sub->geometry(), before);
 }
 
-TEST(Alg, PrintingWithoutAPrinterSaysSoInTheLog)
+namespace {
+// The text of a PDF file, through pdftotext; empty when that is missing.
+QString pdfText(const QString& file)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return {};
+    QProcess p;
+    p.start(tool, {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+// The log prints through the print dialog into a PDF file when there is no
+// printer; a selection prints alone; the context menu leads there too.
+TEST(Alg, PrintsTheLogOrItsSelectionToAPdfFile)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "this machine has a default printer";
+    testing_support::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    Alg alg(log);
+    log.AddMelding("DoBig");
+    log.AddMelding(QStringLiteral("URL = http://127.0.0.1/index?address=1011 één"));
+    for (int i = 0; i < 150; ++i)
+        log.AddMelding(QStringLiteral("regel %1").arg(i));
+
+    // Accept the dialog as it opens: its choice is the PDF file it offers,
+    // in the home folder when there is no documents folder.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    const QString pdf = home.filePath("Meldingen.pdf");
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            title = dialog->windowTitle();
+            dialog->accept();
+        }
+    });
+    alg.AfdrukkenMeldingen();
+    EXPECT_FALSE(title.isEmpty());
+    const QString all = pdfText(pdf);
+    EXPECT_TRUE(all.contains("URL = http://127.0.0.1/index?address=1011 één")) << all.toStdString();
+    EXPECT_TRUE(all.contains("regel 0"));
+    EXPECT_TRUE(all.contains("regel 149")); // on a later page
+    EXPECT_TRUE(all.contains("\f"));
+
+    // A cancelled dialog prints nothing.
+    QFile::remove(pdf);
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    alg.AfdrukkenMeldingen();
+    EXPECT_FALSE(QFile::exists(pdf));
+
+    // The selection alone, on a printer set up by the caller.
+    QTemporaryDir folder;
+    QTextCursor c = alg.AlgText->document()->find("regel 7");
+    alg.AlgText->setTextCursor(c);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath("selection.pdf"));
+    alg.printTo(printer);
+    const QString selection = pdfText(folder.filePath("selection.pdf"));
+    EXPECT_TRUE(selection.startsWith("regel 7\n")) << selection.toStdString();
+    EXPECT_FALSE(selection.contains("regel 8") || selection.contains("DoBig"));
+
+    const QMenu* menu = alg.contextMenu();
+    QStringList items;
+    for (const QAction* a : menu->actions())
+        items << a->text();
+    EXPECT_TRUE(items.contains("&Afdrukken…")) << items.join('|').toStdString();
+    delete menu;
+}
+
+// Qt's own texts speak Dutch beside the program's.
+TEST(Alg, ContextMenuAndDialogButtonsAreDutch)
+{
+    ASSERT_TRUE(platform::installDutchQtTexts(*qApp)) << "qt6-translations-l10n missing?";
+    testing_support::ScriptedPrompts prompts;
+    MessageLog log(prompts);
+    Alg alg(log);
+    QMenu* menu = alg.contextMenu();
+    QStringList items;
+    for (const QAction* a : menu->actions())
+        items << a->text().remove('&').section('\t', 0, 0);
+    delete menu;
+    EXPECT_TRUE(items.contains("Kopiëren")) << items.join('|').toStdString();
+    EXPECT_TRUE(items.contains("Alles selecteren")) << items.join('|').toStdString();
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove('&'), "Annuleren");
+}
+
+// The pane follows the newest line through resizes and new messages unless
+// the user scrolled up; long lines wrap instead of scrolling sideways; the
+// keyboard reaches both ends.
+TEST(Alg, KeepsTheNewestLineInViewAndWrapsLongLines)
 {
     testing_support::ScriptedPrompts prompts;
     MessageLog log(prompts);
     Alg alg(log);
-    if (!QPrinterInfo::defaultPrinter().isNull())
-        GTEST_SKIP() << "this machine has a default printer";
-    alg.AfdrukkenMeldingen();
-    EXPECT_TRUE(log.text().endsWith("geen standaardprinter.\r\n")) << log.text().toStdString();
+    alg.resize(400, 120);
+    alg.show();
+    settle();
+    for (int i = 0; i < 60; ++i)
+        log.AddMelding(QStringLiteral("regel %1 ").arg(i) + QString(i % 7 == 0 ? 30 : 1, 'x') +
+                       QStringLiteral(" /pad/zonder/spaties/") + QString(60, 'y'));
+    settle();
+    QScrollBar* bar = alg.AlgText->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_FALSE(alg.AlgText->horizontalScrollBar()->isVisible());
+
+    alg.resize(250, 160); // narrower: more wrapped lines
+    settle();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(bar->maximum() / 2); // the user reads further up
+    const int reading = bar->value();
+    log.AddMelding("nieuw");
+    alg.resize(300, 160);
+    settle();
+    EXPECT_EQ(bar->value(), reading);
+
+    alg.AlgText->setFocus();
+    const int line = alg.AlgText->fontMetrics().lineSpacing();
+    QTest::keyClick(alg.AlgText, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(alg.AlgText->textCursor().atEnd());
+    EXPECT_GE(bar->value(), bar->maximum() - line);
+    log.AddMelding("nog nieuwer"); // following again
+    settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QTest::keyClick(alg.AlgText, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_TRUE(alg.AlgText->textCursor().atStart());
+    EXPECT_LT(bar->value(), line);
+    EXPECT_GE(alg.paneHeightFor(5), 5 * alg.AlgText->fontMetrics().lineSpacing());
 }

@@ -10,7 +10,14 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -135,8 +142,9 @@ TEST(MDIStraatwijs, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     expectDockedAtTheBottom(w, w.mdiArea()->viewport()->height() * 3 / 4.0);
 }
 
-// Placement is stored only in the normal state, and a stored placement
-// reopens the window exactly.
+// Placement is stored once the window has settled and only in the normal
+// state, a move alone included, and as it closes; a stored placement
+// reopens the window exactly, or on the screen when it lay off it.
 TEST(MDIStraatwijs, PlacementIsSavedOnlyInTheNormalState)
 {
     Window f;
@@ -144,10 +152,13 @@ TEST(MDIStraatwijs, PlacementIsSavedOnlyInTheNormalState)
     w.show();
     w.resize(640, 480);
     settle();
+    w.placementSettled();
     const auto saved = f.t.settings.values;
+    ASSERT_TRUE(saved.contains("Straatwijs/Main/WindowWidth"));
 
     w.showMaximized();
     settle();
+    w.placementSettled();
     ASSERT_NE(w.width(), 640); // the maximised window really is larger
     EXPECT_EQ(f.t.settings.values, saved);
     w.showNormal();
@@ -155,10 +166,129 @@ TEST(MDIStraatwijs, PlacementIsSavedOnlyInTheNormalState)
     settle();
     w.resize(500, 400);
     settle();
+    w.placementSettled();
     EXPECT_EQ(f.t.settings.values, saved);
 
     f.window.reset();
-    EXPECT_EQ(f.open().size(), QSize(640, 480));
+    MDIStraatwijs& again = f.open();
+    EXPECT_EQ(again.size(), QSize(640, 480));
+    again.show();
+    settle();
+    const QPoint at = again.pos() + QPoint(30, 20);
+    again.move(at);
+    settle();
+    again.placementSettled();
+    f.window.reset();
+    EXPECT_EQ(f.open().pos(), at);
+
+    f.window->show();
+    f.window->move(at + QPoint(10, 10));
+    settle();
+    f.window->close(); // before it settled
+    f.window.reset();
+    EXPECT_EQ(f.open().pos(), at + QPoint(10, 10));
+
+    // Stored on a larger screen, or at a smaller scale: moved and shrunk
+    // onto this one, frame and all.
+    const QRect available = f.window->screen()->availableGeometry();
+    f.window.reset();
+    f.t.settings.values["Straatwijs/Main/WindowLeft"] = "60000";
+    f.t.settings.values["Straatwijs/Main/WindowTop"] = "-15";
+    f.t.settings.values["Straatwijs/Main/WindowWidth"] = "40000";
+    f.t.settings.values["Straatwijs/Main/WindowHeight"] = "abc";
+    MDIStraatwijs& fitted = f.open();
+    EXPECT_TRUE(available.contains(fitted.geometry()))
+        << fitted.x() << "," << fitted.y() << " " << fitted.width() << "x" << fitted.height();
+    EXPECT_GE(fitted.height(), 240);
+    f.window.reset();
+    f.t.settings.values["Straatwijs/Main/WindowLeft"] = "-99999999999999999999";
+    f.t.settings.values["Straatwijs/Main/WindowHeight"] = "99999999999999999999";
+    EXPECT_TRUE(available.contains(f.open().geometry()));
+}
+
+// Every command from the keyboard: the menus open with Alt and their
+// letter or F10, each item has its own letter, and the harvest commands,
+// Stoppen and printing have shortcuts that the menus show.
+TEST(MDIStraatwijs, EveryCommandWorksFromTheKeyboard)
+{
+    Window f;
+    MDIStraatwijs& w = f.open();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    settle();
+    for (QMenu* menu : {w.nmuBestand, w.mnuHandmatig}) {
+        QSet<QChar> letters;
+        for (const QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            const qsizetype amp = a->text().indexOf('&');
+            ASSERT_GE(amp, 0) << a->text().toStdString();
+            const QChar letter = a->text().at(amp + 1).toLower();
+            EXPECT_FALSE(letters.contains(letter)) << a->text().toStdString();
+            letters.insert(letter);
+        }
+    }
+    for (QAction* a : {w.mnuDoBig, w.mnuDoSmall, w.mnuDoMinimal, w.mnuStoppen, w.mnuAfdrukken})
+        EXPECT_FALSE(a->shortcut().isEmpty()) << a->objectName().toStdString();
+
+    QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
+    settle();
+    EXPECT_TRUE(w.mnuHandmatig->isVisible());
+    w.mnuHandmatig->hide();
+    QTest::keyClick(&w, Qt::Key_F10);
+    settle();
+    EXPECT_EQ(w.menuBar()->activeAction(), w.nmuBestand->menuAction());
+    QTest::keyClick(w.menuBar(), Qt::Key_Escape);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    settle();
+
+    // Ctrl+M runs a minimal batch; Esc stops one and gives its request back.
+    f.db.addRequest("1010", "M");
+    f.db.addRequest("1011", "S");
+    f.db.addRequest("1012", "S");
+    f.t.prompts.answerInput(QStringLiteral("1"));
+    QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(f.db.statuses("1010"), QStringList{"Y"});
+    bool once = false;
+    f.t.wait.during = [&](qint32 ms) {
+        if (ms <= lookup::PagePollMs || once)
+            return;
+        once = true;
+        QTest::keyClick(&w, Qt::Key_Escape);
+    };
+    f.t.prompts.answerInput(QStringLiteral("2"));
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(once);
+    EXPECT_EQ(f.db.lines("SELECT Query, Status FROM Requests WHERE Type = 'S' ORDER BY rowid"),
+              QStringList({"1011|N", "1012|N"}));
+}
+
+// At scale 2 on a 1280x800 screen the window is 512x320 device-independent
+// pixels: the log still shows five lines, and the lookup form keeps to the
+// rest. The progress bar ends full when a batch ran to its end.
+TEST(MDIStraatwijs, SmallWindowShowsFiveLinesOfTheLogAndTheBarEndsFull)
+{
+    Window f;
+    MDIStraatwijs& w = f.open();
+    w.show();
+    w.resize(512, 320);
+    settle();
+    f.db.addRequest("1010", "S");
+    f.db.addRequest("1011", "S");
+    f.doSmall("2");
+    EXPECT_EQ(f.db.statuses("1011"), QStringList{"Y"});
+    settle();
+    const QTextEdit* pane = w.alg()->AlgText;
+    EXPECT_GE(pane->viewport()->height(), 5 * pane->fontMetrics().lineSpacing());
+    EXPECT_FALSE(pane->horizontalScrollBar()->isVisible());
+    ASSERT_NE(w.lookupForm(), nullptr);
+    EXPECT_LE(w.lookupForm()->geometry().bottom(), w.algWindow()->geometry().top());
+    EXPECT_GT(w.lookupForm()->height(), w.algWindow()->height() / 2);
+
+    const auto* bar = w.statusBar()->findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 // While a batch runs its commands are greyed out and "Stoppen" is not; it

@@ -1,0 +1,100 @@
+#include "shell/WindowPlacement.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+using namespace shell;
+using platform::TwipsRect;
+using testing_support::TestEnv;
+
+namespace {
+// A screen of 19200 x 12000 twips whose top 450 a panel takes.
+const TwipsRect Available{0, 450, 19200, 11550};
+const FrameExtents Frame{75, 450, 75, 75};
+const Placement Minimum{0, 0, 3000, 2000};
+
+bool inside(const Placement& p, const TwipsRect& a, const FrameExtents& f)
+{
+    return p.left >= a.left && p.top >= a.top &&
+           p.left + f.left + p.width + f.right <= a.left + a.width &&
+           p.top + f.top + p.height + f.bottom <= a.top + a.height;
+}
+} // namespace
+
+TEST(FitPlacement, KeepsAFittingWindowAndBringsOthersOntoTheScreen)
+{
+    const Placement fits{1500, 2000, 9000, 6000};
+    EXPECT_EQ(fitPlacement(fits, Available, Frame, Minimum), fits);
+
+    // Stored on a larger screen, or at a smaller scale: off to the right and
+    // below, and larger than this screen.
+    for (const Placement& stored :
+         {Placement{20000, 30000, 9000, 6000}, Placement{-5000, -8000, 9000, 6000},
+          Placement{900, 1200, 30720, 19200}, Placement{-15, -15, 19230, 12030}}) {
+        const Placement p = fitPlacement(stored, Available, Frame, Minimum);
+        EXPECT_TRUE(inside(p, Available, Frame)) << p.left << "," << p.top;
+        EXPECT_LE(p.width, stored.width);
+        EXPECT_LE(p.height, stored.height);
+        EXPECT_GE(p.width, Minimum.width);
+        EXPECT_GE(p.height, Minimum.height);
+    }
+    // A window that only sticks out keeps its size.
+    const Placement moved = fitPlacement({11000, 15000, 9000, 6000}, Available, Frame, Minimum);
+    EXPECT_EQ(moved.width, 9000);
+    EXPECT_EQ(moved.height, 6000);
+    EXPECT_TRUE(inside(moved, Available, Frame));
+
+    // Stored texts without a number give 0: the window is still usable.
+    const Placement zero = fitPlacement({}, Available, Frame, Minimum);
+    EXPECT_EQ(zero.width, Minimum.width);
+    EXPECT_EQ(zero.height, Minimum.height);
+    // A screen smaller than the minimum: the screen wins.
+    const Placement tiny = fitPlacement({}, TwipsRect{0, 0, 2000, 1000}, Frame, Minimum);
+    EXPECT_TRUE(inside(tiny, TwipsRect{0, 0, 2000, 1000}, Frame));
+}
+
+// The sequences a window manager produces: the last normal placement is
+// what the store holds afterwards.
+TEST(PlacementMemory, StoresTheLastNormalPlacementOnlyOnceSettledOrClosing)
+{
+    using platform::Maximized;
+    using platform::Minimized;
+    using platform::Normal;
+    TestEnv t;
+    const Placement start{1500, 2000, 9000, 6000};
+    PlacementMemory memory(t.settings, start);
+    const auto stored = [&] { return storedPlacement(t.settings, Placement{}); };
+
+    // A move alone is stored; so is a resize after it, with the new place.
+    memory.changed({1500, 3000, 9000, 6000}, Normal);
+    EXPECT_TRUE(memory.settle(Normal));
+    EXPECT_EQ(stored(), (Placement{1500, 3000, 9000, 6000}));
+    memory.changed({1800, 3300, 9000, 6000}, Normal);
+    memory.changed({1800, 3300, 8000, 5000}, Normal);
+    EXPECT_TRUE(memory.settle(Normal));
+    EXPECT_EQ(stored(), (Placement{1800, 3300, 8000, 5000}));
+
+    // Maximise: the new size arrives while the state still reads normal,
+    // the state follows; nothing is written, then or after the restore.
+    const auto values = t.settings.values;
+    memory.changed({-15, -15, 19230, 11580}, Normal);
+    memory.stateChanged(Maximized);
+    EXPECT_FALSE(memory.settle(Maximized));
+    memory.changed({-15, -15, 19230, 11580}, Maximized);
+    EXPECT_FALSE(memory.settle(Maximized));
+    EXPECT_FALSE(memory.closing({-15, -15, 19230, 11580}, Maximized));
+    memory.stateChanged(Normal);
+    memory.changed({1800, 3300, 8000, 5000}, Normal);
+    EXPECT_FALSE(memory.settle(Normal)); // the same place: nothing to write
+    memory.stateChanged(Minimized);
+    memory.changed({1800, 3300, 0, 0}, Minimized);
+    EXPECT_FALSE(memory.settle(Minimized));
+    EXPECT_EQ(t.settings.values, values);
+
+    // Closing a normal window stores where it is, even before it settled.
+    memory.stateChanged(Normal);
+    memory.changed({900, 600, 7000, 4000}, Normal);
+    EXPECT_TRUE(memory.closing({900, 600, 7000, 4000}, Normal));
+    EXPECT_EQ(stored(), (Placement{900, 600, 7000, 4000}));
+    EXPECT_FALSE(memory.settle(Normal));
+}
