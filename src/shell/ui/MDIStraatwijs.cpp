@@ -11,7 +11,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
@@ -111,12 +113,25 @@ public:
 private:
     const Harvest& m_harvest;
 };
+
+// The program's icon in every size the build rendered into the resources.
+QIcon programIcon()
+{
+    QIcon icon;
+    QDirIterator files(QStringLiteral(":/straatwijs/icons"), {QStringLiteral("*.png")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+        icon.addFile(files.next());
+    return icon;
+}
 } // namespace
 
 MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* parent)
     : QMainWindow(parent), m_shell(shell), m_boundary(boundary), m_harvest(shell.harvest())
 {
     setObjectName(QStringLiteral("MDIStraatwijs"));
+    // The children (the MDI windows, the prompts' dialogs) take it from here.
+    setWindowIcon(programIcon());
     auto* area = new HintArea(this);
     area->setHint(startHint());
     m_mdiArea = area;

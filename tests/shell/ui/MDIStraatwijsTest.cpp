@@ -114,6 +114,12 @@ TEST(MDIStraatwijs, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     f.doSmall("1");
     EXPECT_EQ(f.db.statuses("1010"), QStringList{"Y"});
     ASSERT_NE(w.lookupForm(), nullptr);
+    // The program's own icon, every rendered size, on the window and both
+    // children instead of the toolkit's logo.
+    const QList<QSize> sizes = w.windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(256, 256))) << sizes.size();
+    EXPECT_EQ(w.algWindow()->windowIcon().cacheKey(), w.windowIcon().cacheKey());
+    EXPECT_EQ(w.lookupForm()->windowIcon().cacheKey(), w.windowIcon().cacheKey());
     w.resize(900, 700);
     settle();
     const QRect top = w.lookupForm()->geometry();
