@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -55,6 +56,15 @@ private:
 
 } // namespace
 
+QString localText(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::System);
+    const QString text = decoder(bytes);
+    // Bytes the locale cannot read are taken one by one as ISO-8859-1
+    // rather than turned into replacement characters.
+    return decoder.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
 std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -96,8 +106,11 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     const QCommandLineOption replyTo = text("reply-to", "Reply-to address.", "ADDRESS");
     const QCommandLineOption subject = text("subject", "Subject.", "TEXT");
     const QCommandLineOption body = text("body", "Message text.", "TEXT");
-    const QCommandLineOption bodyFile = text(
-        "body-file", "Message text from FILE ('-': stdin), its bytes read as ISO-8859-1.", "FILE");
+    const QCommandLineOption bodyFile =
+        text("body-file",
+             "Message text from FILE ('-': stdin), read in the locale's encoding (UTF-8); a file "
+             "that is not valid in it is read byte for byte as ISO-8859-1.",
+             "FILE");
     const QCommandLineOption html = flag("html", "The message text is HTML (AsHTML).");
     const QCommandLineOption contentBase =
         text("content-base", "Base address of an HTML message (ContentBase).", "URL");
@@ -335,7 +348,7 @@ std::optional<QString> applyMailOptions(const MailOptions& o, mail::clsSendMail&
                                 : file.open(QIODevice::ReadOnly);
         if (!opened)
             return QStringLiteral("Cannot read %1: %2").arg(*o.bodyFile, file.errorString());
-        mail.setMessage(QString::fromLatin1(file.readAll()));
+        mail.setMessage(localText(file.readAll()));
     }
     if (o.eightBit)
         mail.setEightBitMessage(true);

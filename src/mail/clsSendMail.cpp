@@ -1,5 +1,7 @@
 #include "mail/clsSendMail.h"
 
+#include "mail/internal/ReplyAssembler.h"
+
 #include "mail/Encoders.h"
 #include "mail/HostLookup.h"
 #include "mail/Validation.h"
@@ -84,12 +86,13 @@ clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(pa
     m.XMailer = DefaultXMailer;
 
     m_mx = &modMXQuery::process();
+    m_replies = std::make_unique<internal::ReplyAssembler>();
     m_socket = new QSslSocket(this);
     connect(m_socket, &QAbstractSocket::connected, this, [this] { m_Connected = true; });
     connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_Connected = false; });
     connect(m_socket, &QIODevice::readyRead, this, [this] { readReplies(); });
     connect(m_socket, &QIODevice::bytesWritten, this, [this](qint64 n) { bytesWritten(n); });
-    connect(m_socket, &QSslSocket::encrypted, this, [this] { m_Encrypted = true; });
+    connect(m_socket, &QSslSocket::encrypted, this, [this] { encryptionStarted(); });
     connect(m_socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
                 // The server closing the connection is the close event, no
@@ -317,9 +320,8 @@ void clsSendMail::setFromDisplayName(const QString& NewValue)
 void clsSendMail::setMessage(const QString& NewValue)
 {
     m.Message = PrepareMessage(NewValue);
-    const QByteArray bytes = m.Message.toLatin1();
     m.EightBitMessage =
-        std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) > 126; });
+        std::any_of(m.Message.begin(), m.Message.end(), [](QChar c) { return c.unicode() > 126; });
 }
 
 void clsSendMail::setMessageTimeout(qint32 NewValue)
@@ -501,6 +503,8 @@ bool clsSendMail::prepareSend(SendValues& values)
     if (recipients > MaxRecipients)
         AddError(TooManyError);
     fitDisplayNames(m);
+    for (const QString& error : unsafeMessageTexts() + unsafeSessionTexts())
+        AddError(error);
     if (!m_ErrorList.isEmpty()) {
         RaiseFailure();
         return false;
@@ -513,6 +517,44 @@ bool clsSendMail::prepareSend(SendValues& values)
         values.Boundary = makeBoundary(values.now);
     values.TimeZoneOffset = m_TimeZoneOffset;
     return true;
+}
+
+QStringList clsSendMail::unsafeMessageTexts() const
+{
+    QStringList errors;
+    auto check = [&errors](const QString& error) {
+        if (!error.isEmpty())
+            errors << error;
+    };
+    check(addressCharacterError(m.from, QStringLiteral("the sender address")));
+    if (!m.ReplyToAddress.isEmpty())
+        check(addressCharacterError(m.ReplyToAddress, QStringLiteral("the Reply-to address")));
+    for (const auto& [list, what] : {std::pair{&m.Recipient, QStringLiteral("a Recipient address")},
+                                     std::pair{&m.CcRecipient, QStringLiteral("a Cc address")},
+                                     std::pair{&m.BccRecipient, QStringLiteral("a Bcc address")}})
+        for (const QString& address : *list)
+            check(addressCharacterError(address, what));
+    check(controlCharacterError(m.FromDisplayName, QStringLiteral("the sender's display name")));
+    for (const QString& name : m.RecipientDisplayName)
+        check(controlCharacterError(name, QStringLiteral("a recipient's display name")));
+    for (const QString& name : m.CcDisplayName)
+        check(controlCharacterError(name, QStringLiteral("a Cc display name")));
+    for (const QString& name : m.AttachmentNames)
+        check(controlCharacterError(name, QStringLiteral("an attachment's file name")));
+    return errors;
+}
+
+QStringList clsSendMail::unsafeSessionTexts() const
+{
+    QStringList errors;
+    for (const auto& [text, what] : {std::pair{&m_Hallo, QStringLiteral("the HELO name")},
+                                     std::pair{&m_Username, QStringLiteral("the user name")},
+                                     std::pair{&m_Password, QStringLiteral("the password")}}) {
+        const QString error = controlCharacterError(*text, what);
+        if (!error.isEmpty())
+            errors << error;
+    }
+    return errors;
 }
 
 bool clsSendMail::writeMessage(MessageWriter& out)
