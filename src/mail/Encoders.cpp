@@ -115,7 +115,10 @@ QString EncodeHeaderText(const QString& text, bool quote)
 {
     const bool utf8 = !fitsLatin1(text);
     const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); })) {
+    // Text that looks like an encoded word would be decoded by the reader
+    // into something else: it is encoded itself.
+    if (!bytes.contains("=?") &&
+        std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); })) {
         if (!quote)
             return text;
         // A quote or backslash in a display name would end its quoted string

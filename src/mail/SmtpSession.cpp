@@ -218,6 +218,8 @@ void clsSendMail::TimeoutFailure()
 void clsSendMail::readReplies()
 {
     // What a server said before it closed the connection still counts.
+    if (!m_socket->isOpen())
+        return;
     const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
@@ -377,13 +379,14 @@ void clsSendMail::authReply(const Reply& reply)
         return setStep(SmtpStep::Ready, 0);
     }
     if (code == "334" && m_step != SmtpStep::AuthPlain && m_step != SmtpStep::AuthCancel) {
-        // The prompt says what it wants; the name and password go as UTF-8.
+        // The prompt says what it wants ("Username:", "User Name", "Password:"
+        // and the like); the name and password go as UTF-8.
         const QString prompt = DecodeBase64String(QString::fromLatin1(reply.arguments().value(0)));
-        if (prompt.contains(QStringLiteral("username"), Qt::CaseInsensitive)) {
+        if (prompt.contains(QStringLiteral("user"), Qt::CaseInsensitive)) {
             setStep(SmtpStep::AuthUser, AuthSeconds);
             m_socket->write(EncodeBase64Bytes(m_Username.toUtf8()));
             emit DebugPrint(m_Username);
-        } else if (prompt.contains(QStringLiteral("password"), Qt::CaseInsensitive)) {
+        } else if (prompt.contains(QStringLiteral("pass"), Qt::CaseInsensitive)) {
             setStep(SmtpStep::AuthPassword, AuthSeconds);
             m_socket->write(EncodeBase64Bytes(m_Password.toUtf8()));
             emit DebugPrint(m_Username);
