@@ -5,7 +5,7 @@
 # time), and the ratio of the medians. Two servers: smtp_sink (bench/, C++,
 # discards at memory speed, so the figures are the senders') and aiosmtpd
 # (Python, a real server whose own speed limits both senders).
-#   bench/mail_send_vs_curl.sh [BUILD_DIR] [RUNS] [SIZES_MB]
+#   bench/mail_send_vs_curl.sh [BUILD_DIR] [RUNS] [SIZES_MB] [SERVERS]
 # e.g. bench/mail_send_vs_curl.sh build-release 5 "20 100"
 # Needs python3-aiosmtpd, curl and time (Debian packages).
 set -euo pipefail
@@ -13,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 runs=${2:-5}
 sizes=${3:-20 100}
+servers=${4:-sink aiosmtpd}
 mail=$build/src/app/straatwijs-mail
 sink=$build/bench/smtp_sink
 work=$(mktemp -d)
@@ -39,24 +40,26 @@ sink_port=$(cat "$work/sink.port")
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 maximum() { sort -n | tail -1; }
 
-# One run: "seconds kilobytes" of the command (the wall time to the
-# nanosecond clock, GNU time's %e having only hundredths).
+# One run: "seconds kilobytes cpu-seconds" of the command (the wall time to
+# the nanosecond clock, GNU time's %e having only hundredths; the processor
+# time, user and system, steadier than the wall time on a busy machine).
 measure() {
   local start end
   start=$(date +%s.%N)
-  /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  /usr/bin/time -f "%M %U %S" -o "$work/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   end=$(date +%s.%N)
-  printf "%.4f %s\n" "$(echo "$end - $start" | bc -l)" "$(cat "$work/time")"
+  read -r kb user sys <"$work/time"
+  printf "%.4f %s %.2f\n" "$(echo "$end - $start" | bc -l)" "$kb" "$(echo "$user + $sys" | bc -l)"
 }
 
-printf "%-9s %-7s %-16s %10s %12s\n" server size sender "median s" "peak RSS MB"
+printf "%-9s %-7s %-16s %10s %12s %10s\n" server size sender "median s" "peak RSS MB" "median cpu"
 for size in $sizes; do
   head -c "${size}000000" /dev/urandom >"$work/bijlage.bin"
   args=(--from jan@voorbeeld.nl --to piet@voorbeeld.nl --subject Bijlage --body Hallo
         --attach "$work/bijlage.bin")
   # curl sends the bytes straatwijs-mail sends after DATA, less the final ".".
   "$mail" --print "${args[@]}" | head -c -3 >"$work/bericht.eml"
-  for server in sink aiosmtpd; do
+  for server in $servers; do
     port=$([ "$server" = sink ] && echo "$sink_port" || echo "$aio_port")
     : >"$work/mail.runs"
     : >"$work/curl.runs"
@@ -69,8 +72,11 @@ for size in $sizes; do
     c=$(cut -d' ' -f1 "$work/curl.runs" | median)
     mr=$(cut -d' ' -f2 "$work/mail.runs" | maximum)
     cr=$(cut -d' ' -f2 "$work/curl.runs" | maximum)
-    printf "%-9s %-7s %-16s %10s %12.1f\n" "$server" "${size} MB" straatwijs-mail "$m" "$(echo "$mr/1024" | bc -l)"
-    printf "%-9s %-7s %-16s %10s %12.1f\n" "$server" "${size} MB" curl "$c" "$(echo "$cr/1024" | bc -l)"
-    printf "%-9s %-7s %-16s %10.2fx\n" "$server" "${size} MB" "ratio" "$(echo "$m/$c" | bc -l)"
+    mc=$(cut -d' ' -f3 "$work/mail.runs" | median)
+    cc=$(cut -d' ' -f3 "$work/curl.runs" | median)
+    printf "%-9s %-7s %-16s %10s %12.1f %10s\n" "$server" "${size} MB" straatwijs-mail "$m" "$(echo "$mr/1024" | bc -l)" "$mc"
+    printf "%-9s %-7s %-16s %10s %12.1f %10s\n" "$server" "${size} MB" curl "$c" "$(echo "$cr/1024" | bc -l)" "$cc"
+    printf "%-9s %-7s %-16s %10.2fx %12s %9.2fx\n" "$server" "${size} MB" "ratio" "$(echo "$m/$c" | bc -l)" "" "$(echo "$mc/$cc" | bc -l)"
+    [ -n "${VERBOSE:-}" ] && paste "$work/mail.runs" "$work/curl.runs" >&2
   done
 done

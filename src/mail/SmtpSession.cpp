@@ -73,26 +73,34 @@ bool isHarmless(const QByteArray& code)
 
 } // namespace
 
-// The message stream goes straight into the socket's queue, kept full up to
+// The message stream goes into the socket's queue in batches: one write
+// call per batch rather than per chunk, so the socket sends large blocks
+// and the event loop turns once per batch. The queue is kept full up to
 // QueueLimit; only a full queue waits, and only as long as the data moves.
 class clsSendMail::SessionWriter : public MessageWriter
 {
 public:
-    explicit SessionWriter(clsSendMail& session) : s(session) {}
+    explicit SessionWriter(clsSendMail& session) : s(session) { m_batch.reserve(BatchSize); }
     bool send(const QByteArray& piece) override
     {
         if (!usable())
             return false;
-        if (s.m_socket->bytesToWrite() > QueueLimit) {
-            s.m_env.wait->MsgWaitObj(0);
-            s.readReplies();
-            if (s.m_socket->bytesToWrite() > QueueLimit &&
-                !s.runSession([this] { return s.m_socket->bytesToWrite() <= QueueLimit; }))
-                return false;
-            if (!usable())
-                return false;
-        }
-        s.m_socket->write(piece);
+        m_batch += piece;
+        return m_batch.size() < BatchSize || push();
+    }
+    // Writes what is batched; nothing runs after the last write, so the
+    // reply to the final "." cannot come before its step is set.
+    bool push()
+    {
+        // Replies that came meanwhile (a refusal of the message) first.
+        s.m_env.wait->MsgWaitObj(0);
+        s.readReplies();
+        if (usable() && s.m_socket->bytesToWrite() > QueueLimit)
+            s.runSession([this] { return s.m_socket->bytesToWrite() <= QueueLimit; });
+        if (!usable())
+            return false;
+        s.m_socket->write(m_batch);
+        m_batch.resize(0);
         return true;
     }
     void trace(const QString& text) override { emit s.DebugPrint(text); }
@@ -105,6 +113,7 @@ public:
     bool attachmentSent() override { return usable(); }
 
 private:
+    static constexpr qsizetype BatchSize = 512 * 1024;
     // After a failure has been reported the stream only ends.
     bool usable() const
     {
@@ -112,6 +121,7 @@ private:
                s.m_step == SmtpStep::Body;
     }
     clsSendMail& s;
+    QByteArray m_batch;
 };
 
 // ---- socket
@@ -540,6 +550,17 @@ bool clsSendMail::runSession(const std::function<bool()>& done, bool closing)
             serial = m_stepSerial;
             slice = 1;
         }
+        // While data waits in the queue, the socket's own progress ends the
+        // wait, not a slice: a fast server is fed the moment it has room.
+        if (m_socket->bytesToWrite() > 0) {
+            m_probing = true;
+            const bool moved = m_socket->waitForBytesWritten(1);
+            m_probing = false;
+            if (moved) {
+                slice = 1;
+                continue;
+            }
+        }
         m_env.wait->MsgWaitObj(slice);
         readReplies();
         slice = std::min(SliceMs, slice * 2);
@@ -753,7 +774,9 @@ void clsSendMail::sendRun()
     if (m.EncodeType == 0)
         values.Boundary = makeBoundary(values.now);
     SessionWriter writer(*this);
-    const StreamResult result = writeMessageStream(m, values, writer);
+    StreamResult result = writeMessageStream(m, values, writer);
+    if (result.complete && !writer.push())
+        result = {false, {}};
     if (!result.complete) {
         if (m_failurePending)
             raisePendingFailure();

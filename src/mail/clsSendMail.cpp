@@ -99,6 +99,10 @@ clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(pa
                 // failure: it does so after QUIT.
                 if (error == QAbstractSocket::RemoteHostClosedError)
                     return;
+                // The short wait for the queue to move ends so when it did
+                // not move: no failure, the step's own time-out decides.
+                if (m_probing && error == QAbstractSocket::SocketTimeoutError)
+                    return;
                 // Handled from the event loop, outside the socket's own
                 // signal: the failure closes the socket and waits.
                 const QString description = m_socket->errorString();

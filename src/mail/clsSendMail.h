@@ -367,6 +367,7 @@ private:
     bool m_StartTlsOffered = false;
     bool m_Encrypted = false;
     bool m_socketFailed = false;
+    bool m_probing = false;        // within the socket's own short wait for progress
     bool m_failurePending = false; // texts recorded by a handler, not yet raised
     bool m_loginRefused = false;   // the failure pending is a refused log-in
     qint64 m_BytesSent = 0;
