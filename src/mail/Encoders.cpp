@@ -31,10 +31,11 @@ bool copiedInPhrase(uchar c)
 }
 
 // A line break inside a header value would start a new header line, or end
-// the DATA stream; encoded words carry it harmlessly.
+// the DATA stream, and other control bytes (a NUL) have no place in a header
+// either; encoded words carry them harmlessly.
 bool needsEncoding(uchar c)
 {
-    return c > 126 || c == '\r' || c == '\n';
+    return c > 126 || (c < 32 && c != '\t');
 }
 
 // The bytes of each character in the word's charset: an encoded word may

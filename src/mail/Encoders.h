@@ -12,9 +12,10 @@ bool fitsLatin1(const QString& text);
 
 // A header text ready for its header line. Plain 7-bit text is returned as
 // it is (in double quotes when `quote`, its quotes and backslashes escaped
-// with a backslash); text holding a byte above 126, a CR, an LF or "=?"
-// becomes encoded words (ISO-8859-1, or UTF-8 when it does not fit),
-// the shorter of the Q and the B form, several joined by CR LF TAB. With
+// with a backslash); text holding a byte above 126, a control character
+// other than TAB, or "=?" becomes encoded words (ISO-8859-1, or UTF-8 when
+// it does not fit), the shorter of the Q and the B form, several joined by
+// CR LF TAB. With
 // `quote` the Q form encodes everything but letters, digits and !*+-/, so
 // that no address syntax shows in a display name.
 QString EncodeHeaderText(const QString& text, bool quote);

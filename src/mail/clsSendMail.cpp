@@ -247,17 +247,20 @@ void clsSendMail::setAttachment(const QString& NewValue)
 
 void clsSendMail::setBccRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Bcc address")] = split(NewValue);
     m.BccRecipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, BccError);
 }
 
 void clsSendMail::setCcDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Cc display name")] = split(NewValue);
     m.CcDisplayName = CleanList(split(NewValue));
 }
 
 void clsSendMail::setCcRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Cc address")] = split(NewValue);
     m.CcRecipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, CcError);
 }
@@ -310,6 +313,7 @@ void clsSendMail::setEncodeType(qint32 NewValue)
 
 void clsSendMail::setFrom(const QString& NewValue)
 {
+    m_raw[QStringLiteral("the sender address")] = QStringList{NewValue};
     m.from = NewValue.trimmed();
     ValidateAddressList(NewValue, SenderError);
     WriteSetting(QStringLiteral("From"), NewValue);
@@ -317,6 +321,7 @@ void clsSendMail::setFrom(const QString& NewValue)
 
 void clsSendMail::setFromDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("the sender's display name")] = QStringList{NewValue};
     m.FromDisplayName = NewValue.trimmed();
     WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
 }
@@ -355,12 +360,14 @@ void clsSendMail::setPriority(qint32 NewValue)
 
 void clsSendMail::setRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Recipient address")] = split(NewValue);
     m.Recipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, RecipientError);
 }
 
 void clsSendMail::setRecipientDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a recipient's display name")] = split(NewValue);
     m.RecipientDisplayName = CleanList(split(NewValue));
 }
 
@@ -453,6 +460,7 @@ bool clsSendMail::Clear()
     m.Message.clear();
     m.ReplyToAddress.clear();
     m.Subject.clear();
+    m_raw.clear();
     m.AttachmentNameChars = 0;
     m.AttachmentBytes = 0;
     m.Priority = 3;
@@ -523,13 +531,24 @@ bool clsSendMail::prepareSend(SendValues& values)
     return true;
 }
 
+void clsSendMail::setReplyToAddress(const QString& NewValue)
+{
+    m_raw[QStringLiteral("the Reply-to address")] = QStringList{NewValue};
+    m.ReplyToAddress = NewValue.trimmed();
+}
+
 QStringList clsSendMail::unsafeMessageTexts() const
 {
     QStringList errors;
     auto check = [&errors](const QString& error) {
-        if (!error.isEmpty())
+        if (!error.isEmpty() && !errors.contains(error))
             errors << error;
     };
+    // Control characters as given: the setters' cleaning (line ends, tabs,
+    // blanks at the ends) is no licence to join lines silently.
+    for (auto it = m_raw.cbegin(); it != m_raw.cend(); ++it)
+        for (const QString& text : it.value())
+            check(controlCharacterError(text, it.key()));
     check(addressCharacterError(m.from, QStringLiteral("the sender address")));
     if (!m.ReplyToAddress.isEmpty())
         check(addressCharacterError(m.ReplyToAddress, QStringLiteral("the Reply-to address")));
@@ -538,6 +557,7 @@ QStringList clsSendMail::unsafeMessageTexts() const
                                      std::pair{&m.BccRecipient, QStringLiteral("a Bcc address")}})
         for (const QString& address : *list)
             check(addressCharacterError(address, what));
+    // And as they stand (a stored sender's name never passed a setter).
     check(controlCharacterError(m.FromDisplayName, QStringLiteral("the sender's display name")));
     for (const QString& name : m.RecipientDisplayName)
         check(controlCharacterError(name, QStringLiteral("a recipient's display name")));

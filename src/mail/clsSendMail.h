@@ -3,6 +3,7 @@
 #include "mail/Composition.h"
 #include "platform/Env.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -137,7 +138,7 @@ public:
     QString RecipientDisplayName() const { return joined(m.RecipientDisplayName); }
     void setRecipientDisplayName(const QString& NewValue);
     QString ReplyToAddress() const { return m.ReplyToAddress; }
-    void setReplyToAddress(const QString& NewValue) { m.ReplyToAddress = NewValue.trimmed(); }
+    void setReplyToAddress(const QString& NewValue);
     // The host setters drop NUL characters (also from the caller's variable)
     // and check the host at level SMTPHostValidation: 1 IsValidHostName, 2
     // Ping (the variable then holds the address that answered), 3
@@ -348,6 +349,9 @@ private:
     QString m_CaFile;
     quint16 m_POP3Port = 110;
     QString m_TimeZoneOffset;
+    // The address and name texts as given, before the setters cleaned them,
+    // by what they are ("a Recipient address").
+    QMap<QString, QStringList> m_raw;
 
     // Session state.
     QSslSocket* m_socket = nullptr;

@@ -275,6 +275,12 @@ TEST_F(Composition, ControlCharactersAndAddressSyntaxAreRefusedUpFront)
          "Blank, '<' or '>' in a Recipient address: a b@voorbeeld.nl"},
         {[](clsSendMail& m) { m.setRecipient("piet@voorbeeld.nl> NOTIFY=NEVER"); },
          "Blank, '<' or '>' in a Recipient address: piet@voorbeeld.nl> NOTIFY=NEVER"},
+        // The setters drop CR LF pairs and tabs; the text given is refused
+        // all the same rather than joined.
+        {[](clsSendMail& m) { m.setRecipientDisplayName("Piet\r\nBcc: x@y.nl"); },
+         "Control character (U+000D) in a recipient's display name"},
+        {[](clsSendMail& m) { m.setRecipient("piet@voorbeeld.nl\r\n"); },
+         "Control character (U+000D) in a Recipient address"},
         {[](clsSendMail& m) { m.setFromDisplayName("Jan\nBcc: x@y.nl"); },
          "Control character (U+000A) in the sender's display name"},
         {[](clsSendMail& m) { m.setRecipientDisplayName(QString("Pi") + QChar(0x2028) + "et"); },
