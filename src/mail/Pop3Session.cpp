@@ -34,6 +34,7 @@ bool clsSendMail::pop3LogIn()
         RaiseFailure();
         return false;
     }
+    useSocket(m_StartTls);
     m_replies->setMode(internal::ReplyAssembler::Mode::Pop3);
     m_replies->clear();
     setPop3Step(Pop3Step::Greeting);
@@ -85,7 +86,7 @@ void clsSendMail::pop3Reply(const Reply& reply)
         m_replies->clear();
         m_socket->readAll();
         setPop3Step(Pop3Step::Handshake);
-        m_socket->startClientEncryption();
+        tlsSocket()->startClientEncryption();
         return;
     case Pop3Step::User:
         return send(Pop3Step::Pass, QStringLiteral("PASS ") + m_Password,

@@ -126,6 +126,12 @@ private:
 
 // ---- socket
 
+QSslSocket* clsSendMail::tlsSocket() const
+{
+    // StartTls chose the kind of socket before the connection was made.
+    return qobject_cast<QSslSocket*>(m_socket);
+}
+
 bool clsSendMail::socketClosed() const
 {
     return m_socket->state() == QAbstractSocket::UnconnectedState;
@@ -282,7 +288,7 @@ void clsSendMail::smtpReply(const Reply& reply)
             m_socket->readAll();
             m_Encrypted = false;
             setStep(SmtpStep::Handshake, connectTimeout());
-            m_socket->startClientEncryption();
+            tlsSocket()->startClientEncryption();
             return;
         }
         break;
@@ -443,8 +449,8 @@ bool clsSendMail::configureTls(const QString& peerName)
         tls.addCaCertificates(authorities);
     }
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket->setSslConfiguration(tls);
-    m_socket->setPeerVerifyName(peerName);
+    tlsSocket()->setSslConfiguration(tls);
+    tlsSocket()->setPeerVerifyName(peerName);
     return true;
 }
 
@@ -552,9 +558,12 @@ bool clsSendMail::runSession(const std::function<bool()>& done, bool closing)
         }
         // While data waits in the queue, the socket's own progress ends the
         // wait, not a slice: a fast server is fed the moment it has room.
-        if (m_socket->bytesToWrite() > 0) {
+        // So does a reply in the first short slices of a step, when a
+        // nearby server's answer is due: a command costs its round trip.
+        if (m_socket->bytesToWrite() > 0 || slice < SliceMs) {
             m_probing = true;
-            const bool moved = m_socket->waitForBytesWritten(1);
+            const bool moved = m_socket->bytesToWrite() > 0 ? m_socket->waitForBytesWritten(1)
+                                                            : m_socket->waitForReadyRead(1);
             m_probing = false;
             if (moved) {
                 slice = 1;
@@ -671,6 +680,7 @@ bool clsSendMail::openSession()
         closeSocket();
     emit status(QStringLiteral("Connecting to SMTP Server (") + m_SMTPHost +
                 QStringLiteral(")..."));
+    useSocket(m_StartTls);
     m_replies->setMode(internal::ReplyAssembler::Mode::Smtp);
     m_replies->clear();
     // The greeting may come while the connection is still being reported.

@@ -87,12 +87,26 @@ clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(pa
 
     m_mx = &modMXQuery::process();
     m_replies = std::make_unique<internal::ReplyAssembler>();
-    m_socket = new QSslSocket(this);
+    useSocket(false);
+}
+
+void clsSendMail::useSocket(bool tls)
+{
+    if (m_socket && (qobject_cast<QSslSocket*>(m_socket) != nullptr) == tls)
+        return;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        delete m_socket;
+    }
+    // A plain socket unless TLS is wanted: setting up TLS (the library, the
+    // system's authorities) costs a noticeable part of a small send.
+    m_socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
     connect(m_socket, &QAbstractSocket::connected, this, [this] { m_Connected = true; });
     connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_Connected = false; });
     connect(m_socket, &QIODevice::readyRead, this, [this] { readReplies(); });
     connect(m_socket, &QIODevice::bytesWritten, this, [this](qint64 n) { bytesWritten(n); });
-    connect(m_socket, &QSslSocket::encrypted, this, [this] { encryptionStarted(); });
+    if (auto* secure = qobject_cast<QSslSocket*>(m_socket))
+        connect(secure, &QSslSocket::encrypted, this, [this] { encryptionStarted(); });
     connect(m_socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
                 // The server closing the connection is the close event, no

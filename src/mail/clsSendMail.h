@@ -12,6 +12,7 @@
 #include <memory>
 
 class QSslSocket;
+class QTcpSocket;
 
 namespace mail {
 
@@ -308,6 +309,8 @@ private:
     void sendCommand(const QString& command, bool traced = true);
     void sendHello();
     void sendRecipient();
+    void useSocket(bool tls);
+    QSslSocket* tlsSocket() const;
     bool socketClosed() const;
     bool socketConnected() const;
     void closeSocket();
@@ -354,7 +357,7 @@ private:
     QMap<QString, QStringList> m_raw;
 
     // Session state.
-    QSslSocket* m_socket = nullptr;
+    QTcpSocket* m_socket = nullptr; // a QSslSocket when StartTls
     modMXQuery* m_mx = nullptr;
     std::unique_ptr<internal::ReplyAssembler> m_replies;
     SmtpStep m_step = SmtpStep::Closed;
