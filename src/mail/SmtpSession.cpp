@@ -175,7 +175,6 @@ void clsSendMail::socketError(int qtError, const QString& description)
 void clsSendMail::bytesWritten(qint64 bytes)
 {
     m_BytesSent += bytes;
-    m_SendProgressSeen = true;
     // The data moving is progress: a large message under way does not time
     // out, one the server stopped taking does.
     if (m_step == SmtpStep::Body || m_step == SmtpStep::EndOfData)
@@ -191,7 +190,6 @@ void clsSendMail::bytesWritten(qint64 bytes)
         if (socketConnected())
             emit Progress(percent);
     }
-    m_BytesRemaining = m_socket->bytesToWrite();
 }
 
 // ---- failures

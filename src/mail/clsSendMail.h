@@ -378,8 +378,6 @@ private:
     bool m_failurePending = false; // texts recorded by a handler, not yet raised
     bool m_loginRefused = false;   // the failure pending is a refused log-in
     qint64 m_BytesSent = 0;
-    qint64 m_BytesRemaining = 0;
-    bool m_SendProgressSeen = false;
     qint64 m_TotalEstimate = 0;
     int m_lastPercent = -1;
 };
