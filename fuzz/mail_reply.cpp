@@ -1,4 +1,6 @@
-// Arbitrary server replies through a whole send: a scripted server on
+// Arbitrary server replies, first through the reply assembler alone (cut
+// anywhere, the same whole replies, no byte lost or doubled), then through a
+// whole send: a scripted server on
 // 127.0.0.1 answers the greeting and every line the session sends with the
 // next piece of the input, and the session's reply handler (SMTP and, before
 // it, POP3) makes of them what it will. Besides running clean, a send ends
@@ -15,6 +17,7 @@
 #include "Fuzz.h"
 #include "ScriptedPeers.h"
 #include "mail/clsSendMail.h"
+#include "mail/internal/ReplyAssembler.h"
 #include "support/MailDoubles.h"
 
 #include <QCoreApplication>
@@ -42,6 +45,37 @@ private:
     testing_support::FakeClocks& m_clocks;
 };
 
+QList<QByteArray> texts(const QList<mail::internal::Reply>& replies)
+{
+    QList<QByteArray> out;
+    for (const auto& r : replies)
+        out << r.text;
+    return out;
+}
+
+void checkAssembler(const QByteArray& bytes, std::uint8_t flags)
+{
+    using mail::internal::ReplyAssembler;
+    const auto mode = flags & 16 ? ReplyAssembler::Mode::Pop3 : ReplyAssembler::Mode::Smtp;
+    ReplyAssembler whole;
+    whole.setMode(mode);
+    const QList<QByteArray> once = texts(whole.feed(bytes));
+    fuzz::require(bytes.startsWith(once.join()), "replies are the input, in order");
+    // Cut where the input itself says (each NUL byte ends a read).
+    ReplyAssembler cut;
+    cut.setMode(mode);
+    QList<QByteArray> pieces;
+    qsizetype from = 0;
+    for (qsizetype at = 0; at <= bytes.size(); ++at)
+        if (at == bytes.size() || bytes[at] == '\0') {
+            pieces += texts(cut.feed(bytes.mid(from, at + 1 - from)));
+            from = at + 1;
+        }
+    // Only the limit on an endless reply may cut differently.
+    if (bytes.size() <= ReplyAssembler::MaxReply)
+        fuzz::require(pieces == once, "the same replies however the reads are cut");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -55,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     const std::uint8_t flags = data[0];
+    checkAssembler(fuzz::bytes(data + 1, size - 1), flags);
     QList<QByteArray> script = fuzz::bytes(data + 1, size - 1).split('\0');
     const qsizetype split = script.indexOf("<smtp>");
     QList<QByteArray> popScript = split < 0 ? script : script.mid(0, split);

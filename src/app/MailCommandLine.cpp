@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -55,6 +56,15 @@ private:
 
 } // namespace
 
+QString localText(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::System);
+    const QString text = decoder(bytes);
+    // Bytes the locale cannot read are taken one by one as ISO-8859-1
+    // rather than turned into replacement characters.
+    return decoder.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
 std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -63,7 +73,14 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
         "through an SMTP server (or prints it with --print). List options (--to, --to-name, "
         "--cc, --cc-name, --bcc, --attach) may be repeated, and each value may itself hold "
         "several elements separated by the delimiter (default ';'). The password for --auth "
-        "and --pop-auth comes from the environment variable STRAATWIJS_MAIL_PASSWORD.\n\n"
+        "and --pop-auth comes from the environment variable STRAATWIJS_MAIL_PASSWORD, and goes "
+        "out as its bytes (they must be UTF-8); the user name goes as UTF-8 too. Arguments "
+        "are read in the locale's encoding (UTF-8).\n\n"
+        "An address, display name, --hallo, --username, password or attachment file name "
+        "holding a line break or other control character, or an address holding a blank, "
+        "'<' or '>', is refused before anything is sent (exit status 1). Display names, "
+        "subject and file names are written so that mail readers show them as given; text "
+        "outside ISO-8859-1 (the euro sign) goes as UTF-8.\n\n"
         "Without --smtp-host the server is the mail exchanger of the host's own domain. "
         "--mx [DOMAIN] prints a domain's mail exchanger (STRAATWIJS_RESOLV_CONF names another "
         "resolver configuration than /etc/resolv.conf, STRAATWIJS_DNS_PORT another port "
@@ -96,8 +113,11 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     const QCommandLineOption replyTo = text("reply-to", "Reply-to address.", "ADDRESS");
     const QCommandLineOption subject = text("subject", "Subject.", "TEXT");
     const QCommandLineOption body = text("body", "Message text.", "TEXT");
-    const QCommandLineOption bodyFile = text(
-        "body-file", "Message text from FILE ('-': stdin), its bytes read as ISO-8859-1.", "FILE");
+    const QCommandLineOption bodyFile =
+        text("body-file",
+             "Message text from FILE ('-': stdin), read in the locale's encoding (UTF-8); a file "
+             "that is not valid in it is read byte for byte as ISO-8859-1.",
+             "FILE");
     const QCommandLineOption html = flag("html", "The message text is HTML (AsHTML).");
     const QCommandLineOption contentBase =
         text("content-base", "Base address of an HTML message (ContentBase).", "URL");
@@ -126,10 +146,15 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
     const QCommandLineOption connectTimeout = text(
         "connect-timeout", "Seconds to wait for the connection and greeting (default 30).", "S");
     const QCommandLineOption messageTimeout =
-        text("message-timeout", "Seconds to wait for each reply to the message (default 60).", "S");
+        text("message-timeout",
+             "Seconds a send may go without progress: a reply that does not come, or message "
+             "data the server does not take (default 60).",
+             "S");
     const QCommandLineOption connectRetry =
         text("connect-retry", "Connection attempts (default 4).", "N");
-    const QCommandLineOption auth = flag("auth", "Log in with AUTH LOGIN (EHLO).");
+    const QCommandLineOption auth =
+        flag("auth", "Log in with AUTH LOGIN, or AUTH PLAIN when the server offers only that "
+                     "(EHLO).");
     const QCommandLineOption username =
         text("username", "User name for --auth and --pop-auth.", "NAME");
     const QCommandLineOption pop3Host = text("pop3-host", "POP3 server for --pop-auth.", "HOST");
@@ -138,7 +163,8 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
         flag("pop-auth", "Log in to the POP3 server before sending (POP3 before SMTP).");
     const QCommandLineOption startTls =
         flag("starttls", "Encrypt the connection with STARTTLS before any log-in; fail when the "
-                         "server does not offer it.");
+                         "server does not offer it. The POP3 log-in of --pop-auth is encrypted "
+                         "with STLS, or not sent at all.");
     const QCommandLineOption caFile =
         text("ca-file", "PEM file of further certificate authorities for --starttls.", "FILE");
     const QCommandLineOption debug =
@@ -335,7 +361,7 @@ std::optional<QString> applyMailOptions(const MailOptions& o, mail::clsSendMail&
                                 : file.open(QIODevice::ReadOnly);
         if (!opened)
             return QStringLiteral("Cannot read %1: %2").arg(*o.bodyFile, file.errorString());
-        mail.setMessage(QString::fromLatin1(file.readAll()));
+        mail.setMessage(localText(file.readAll()));
     }
     if (o.eightBit)
         mail.setEightBitMessage(true);

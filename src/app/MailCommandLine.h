@@ -71,6 +71,10 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
 std::optional<QString> applyMailOptions(const MailOptions& options, mail::clsSendMail& mail,
                                         const QString& password = {});
 
+// Text in the locale's encoding; bytes that are not valid in it are read as
+// ISO-8859-1, so that none is lost.
+QString localText(const QByteArray& bytes);
+
 // --print: writes the bytes a send would write after the server's 354 reply,
 // through the final "." line, to `out`. ExitOk; ExitFailure with the reason
 // on `err` when the component refuses the message or `out` fails.

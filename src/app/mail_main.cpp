@@ -3,6 +3,7 @@
 #include "platform/Env.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 #include <QTextStream>
 #include <cstdio>
 
@@ -20,7 +21,15 @@ int main(int argc, char** argv)
         QTextStream out(stdout);
         return app::printMailExchanger(mail, *options.mx, out, err);
     }
-    const QString password = qEnvironmentVariable("STRAATWIJS_MAIL_PASSWORD");
+    // The password goes out as the variable's bytes: a text that is not
+    // UTF-8 could not be sent as given, and is refused rather than altered.
+    const QByteArray passwordBytes = qgetenv("STRAATWIJS_MAIL_PASSWORD");
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString password = utf8(passwordBytes);
+    if (utf8.hasError()) {
+        err << "straatwijs-mail: STRAATWIJS_MAIL_PASSWORD is not valid UTF-8" << Qt::endl;
+        return app::ExitFailure;
+    }
     if (const auto problem = app::applyMailOptions(options, mail, password)) {
         err << "straatwijs-mail: " << *problem << Qt::endl;
         return app::ExitFailure;

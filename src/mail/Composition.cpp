@@ -44,7 +44,7 @@ QString hex8(quint32 value)
 QString displayedAddress(const QString& name, const QString& address)
 {
     const QString shown =
-        name.isEmpty() ? Quote + oneLine(address.trimmed()) + Quote : EncodeHeaderText(name, true);
+        EncodeHeaderText(name.isEmpty() ? oneLine(address.trimmed()) : name, true);
     return shown + QStringLiteral(" <") + oneLine(address) + QLatin1Char('>');
 }
 
@@ -92,12 +92,13 @@ class StreamWriter
 {
 public:
     explicit StreamWriter(MessageWriter& out) : m_out(out) {}
-    // One piece; traced (without its final CR LF) unless quiet.
+    // One piece; traced (without its final CR LF) unless quiet. A text that
+    // does not fit ISO-8859-1 goes as UTF-8 rather than losing characters.
     bool put(const QString& text, bool traced = true)
     {
         if (traced)
             m_out.trace(text.endsWith(CrLf) ? text.chopped(2) : text);
-        return m_out.send(text.toLatin1());
+        return m_out.send(fitsLatin1(text) ? text.toLatin1() : text.toUtf8());
     }
     bool quiet(const QString& text) { return put(text, false); }
 
@@ -142,8 +143,9 @@ bool writeHeaders(const MailMessage& m, const SendValues& v, StreamWriter& w)
            w.put(QStringLiteral("Content-Type: ") +
                  (m.AsHTML ? QStringLiteral("text/html;") : QStringLiteral("text/plain;")) +
                  CrLf) &&
-           w.put(Tab + QStringLiteral("charset=") + Quote + QStringLiteral("iso-8859-1") + Quote +
-                 CrLf) &&
+           w.put(Tab + QStringLiteral("charset=") + Quote +
+                 (fitsLatin1(m.Message) ? QStringLiteral("iso-8859-1") : QStringLiteral("utf-8")) +
+                 Quote + CrLf) &&
            w.put(QStringLiteral("Content-Transfer-Encoding: ") +
                  (m.EightBitMessage ? QStringLiteral("8bit") : QStringLiteral("7bit")) + CrLf) &&
            (!m.AsHTML || m.ContentBase.isEmpty() ||
@@ -151,15 +153,47 @@ bool writeHeaders(const MailMessage& m, const SendValues& v, StreamWriter& w)
                   CrLf));
 }
 
+// A plain name goes in quotes as it is; any other name as RFC 2231's
+// filename*=, which keeps every letter and quote, and as an encoded word in
+// name= for readers that know only that.
+bool plainFileName(const QString& name)
+{
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() >= 32 && c.unicode() < 127 && c != Quote && c != QLatin1Char('\\');
+    });
+}
+
+QString percentEncoded(const QString& name)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString out;
+    for (const char byte : name.toUtf8()) {
+        const uchar c = uchar(byte);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            QByteArrayView("!#$&+-.^_`|~").contains(char(c))) {
+            out += QLatin1Char(char(c));
+        } else {
+            out += QLatin1Char('%');
+            out += QLatin1Char(hex[c >> 4]);
+            out += QLatin1Char(hex[c & 15]);
+        }
+    }
+    return out;
+}
+
 bool writePartHeaders(const QString& name, bool contentId, const QString& boundary, StreamWriter& w)
 {
+    const bool plain = plainFileName(name);
+    const QString shownName = plain ? Quote + name + Quote : EncodeHeaderText(name, true);
+    const QString fileName = plain ? QStringLiteral("filename=") + Quote + name + Quote
+                                   : QStringLiteral("filename*=UTF-8''") + percentEncoded(name);
     return w.put(QStringLiteral("--") + boundary + CrLf) &&
            w.quiet(QStringLiteral("Content-Type: ") +
                    GetContentType(name, QStringLiteral("application/octet-stream")) + ';' + CrLf) &&
-           w.quiet(Tab + QStringLiteral("name=") + Quote + name + Quote + CrLf) &&
+           w.quiet(Tab + QStringLiteral("name=") + shownName + CrLf) &&
            w.quiet(QStringLiteral("Content-Transfer-Encoding: base64") + CrLf) &&
            w.quiet(QStringLiteral("Content-Disposition: attachment;") + CrLf) &&
-           w.quiet(Tab + QStringLiteral("filename=") + Quote + name + Quote + CrLf) &&
+           w.quiet(Tab + fileName + CrLf) &&
            (!contentId || w.quiet(QStringLiteral("Content-ID: <") + name + '>' + CrLf)) &&
            w.quiet(CrLf);
 }
@@ -238,9 +272,8 @@ QString SendFileEncoded(const QString& path, int mode, MessageWriter& out)
 
 QString fromValue(const MailMessage& m)
 {
-    const QString shown = m.FromDisplayName.trimmed().isEmpty()
-                              ? Quote + oneLine(m.from) + Quote
-                              : EncodeHeaderText(m.FromDisplayName, true);
+    const QString shown = EncodeHeaderText(
+        m.FromDisplayName.trimmed().isEmpty() ? oneLine(m.from) : m.FromDisplayName, true);
     return shown + QStringLiteral(" <") + oneLine(m.from) + QLatin1Char('>');
 }
 

@@ -1,5 +1,7 @@
 #include "mail/Encoders.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,8 +9,6 @@ namespace mail {
 
 namespace {
 
-const QString QPrefix = QStringLiteral("=?ISO-8859-1?Q?");
-const QString BPrefix = QStringLiteral("=?ISO-8859-1?B?");
 const QString WordEnd = QStringLiteral("?=");
 const QString WordBreak = QStringLiteral("\r\n\t");
 
@@ -21,47 +21,82 @@ bool copiedInQ(uchar c)
     return (c >= 33 && c <= 60) || c == 62 || (c >= 64 && c <= 94) || (c >= 96 && c <= 126);
 }
 
-// A line break inside a header value would start a new header line, or end
-// the DATA stream; encoded words carry it harmlessly.
-bool needsEncoding(uchar c)
+// In a display name an encoded word is a phrase word: anything beyond these
+// would be read as address syntax (a comma as a second address, a quote or
+// "<" as the start of one), so it is encoded too.
+bool copiedInPhrase(uchar c)
 {
-    return c > 126 || c == '\r' || c == '\n';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' ||
+           c == '*' || c == '+' || c == '-' || c == '/';
 }
 
-QString qForm(const QByteArray& bytes)
+// A line break inside a header value would start a new header line, or end
+// the DATA stream, and other control bytes (a NUL) have no place in a header
+// either; encoded words carry them harmlessly.
+bool needsEncoding(uchar c)
+{
+    return c > 126 || (c < 32 && c != '\t');
+}
+
+// The bytes of each character in the word's charset: an encoded word may
+// not cut a character in two.
+QList<QByteArray> characterBytes(const QString& text, bool utf8)
+{
+    QList<QByteArray> out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        out << (utf8 ? text.mid(i, n).toUtf8() : text.mid(i, n).toLatin1());
+        i += n - 1;
+    }
+    return out;
+}
+
+QString qForm(const QList<QByteArray>& characters, const QString& prefix, bool phrase)
 {
     static const char hex[] = "0123456789ABCDEF";
     QString result;
     QString chunk;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const uchar c = uchar(bytes[i]);
-        if (copiedInQ(c)) {
-            chunk += QLatin1Char(char(c));
-        } else if (c == ' ') {
-            chunk += QLatin1Char('_');
-        } else {
-            chunk += QLatin1Char('=');
-            chunk += QLatin1Char(hex[c >> 4]);
-            chunk += QLatin1Char(hex[c & 15]);
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        for (const char byte : characters[i]) {
+            const uchar c = uchar(byte);
+            if (phrase ? copiedInPhrase(c) : copiedInQ(c)) {
+                chunk += QLatin1Char(char(c));
+            } else if (c == ' ') {
+                chunk += QLatin1Char('_');
+            } else {
+                chunk += QLatin1Char('=');
+                chunk += QLatin1Char(hex[c >> 4]);
+                chunk += QLatin1Char(hex[c & 15]);
+            }
         }
         if (chunk.size() >= QChunkLength) {
-            result += QPrefix + chunk + WordEnd;
-            if (i != bytes.size() - 1)
+            result += prefix + chunk + WordEnd;
+            if (i != characters.size() - 1)
                 result += WordBreak;
             chunk.clear();
         }
     }
-    return result + QPrefix + chunk + WordEnd;
+    return result + prefix + chunk + WordEnd;
 }
 
-QString bForm(const QString& text)
+QString bForm(const QList<QByteArray>& characters, const QString& prefix)
 {
     QString result;
-    for (qsizetype at = 0; at < text.size(); at += BPieceLength) {
-        if (at > 0)
+    QByteArray piece;
+    auto flush = [&] {
+        if (!result.isEmpty())
             result += WordBreak;
-        result += BPrefix + EncodeBase64Text(text.mid(at, BPieceLength)).chopped(2) + WordEnd;
+        result += prefix + QString::fromLatin1(piece.toBase64()) + WordEnd;
+        piece.clear();
+    };
+    for (const QByteArray& c : characters) {
+        if (!piece.isEmpty() && piece.size() + c.size() > BPieceLength)
+            flush();
+        piece += c;
     }
+    if (!piece.isEmpty() || result.isEmpty())
+        flush();
     return result;
 }
 
@@ -72,10 +107,19 @@ char uuChar(int value)
 
 } // namespace
 
+bool fitsLatin1(const QString& text)
+{
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 255; });
+}
+
 QString EncodeHeaderText(const QString& text, bool quote)
 {
-    const QByteArray bytes = text.toLatin1();
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); })) {
+    const bool utf8 = !fitsLatin1(text);
+    const QByteArray bytes = utf8 ? text.toUtf8() : text.toLatin1();
+    // Text that looks like an encoded word would be decoded by the reader
+    // into something else: it is encoded itself.
+    if (!bytes.contains("=?") &&
+        std::none_of(bytes.begin(), bytes.end(), [](char c) { return needsEncoding(uchar(c)); })) {
         if (!quote)
             return text;
         // A quote or backslash in a display name would end its quoted string
@@ -85,8 +129,10 @@ QString EncodeHeaderText(const QString& text, bool quote)
         quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
         return QLatin1Char('"') + quoted + QLatin1Char('"');
     }
-    const QString q = qForm(bytes);
-    const QString b = bForm(text);
+    const QString charset = utf8 ? QStringLiteral("UTF-8") : QStringLiteral("ISO-8859-1");
+    const QList<QByteArray> characters = characterBytes(text, utf8);
+    const QString q = qForm(characters, QStringLiteral("=?%1?Q?").arg(charset), quote);
+    const QString b = bForm(characters, QStringLiteral("=?%1?B?").arg(charset));
     return q.size() >= b.size() ? b : q;
 }
 

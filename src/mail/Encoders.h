@@ -3,15 +3,21 @@
 #include <QByteArray>
 #include <QString>
 
-// The mail sender's encoders. Text becomes bytes through ISO-8859-1, one byte
-// per character; a character above 255 becomes '?'.
+// The mail sender's encoders. Text that fits ISO-8859-1 becomes bytes
+// through it, one byte per character; other text goes as UTF-8.
 namespace mail {
+
+// No character of the text lies above 255.
+bool fitsLatin1(const QString& text);
 
 // A header text ready for its header line. Plain 7-bit text is returned as
 // it is (in double quotes when `quote`, its quotes and backslashes escaped
-// with a backslash); text holding a byte above 126, a CR
-// or an LF becomes encoded words, the shorter of the Q and the B form, several
-// joined by CR LF TAB.
+// with a backslash); text holding a byte above 126, a control character
+// other than TAB, or "=?" becomes encoded words (ISO-8859-1, or UTF-8 when
+// it does not fit), the shorter of the Q and the B form, several joined by
+// CR LF TAB. With
+// `quote` the Q form encodes everything but letters, digits and !*+-/, so
+// that no address syntax shows in a display name.
 QString EncodeHeaderText(const QString& text, bool quote);
 
 // Base64 of the bytes in lines of 76 characters, every line ending in CR LF

@@ -1,19 +1,23 @@
-// The SMTP and POP3 session of clsSendMail: a command is sent, then the
-// caller's thread waits cooperatively until the reply handler has set a flag
-// or the time is up.
+// The SMTP session of clsSendMail as a state machine: each command records
+// the step it begins, and the reply assembler hands every whole reply to the
+// handler of the current step, which sends the next command. The caller's
+// thread waits cooperatively until the step it wants is reached.
 #include "mail/clsSendMail.h"
+
+#include "mail/internal/ReplyAssembler.h"
 
 #include "mail/Encoders.h"
 #include "mail/modMXQuery.h"
 #include "platform/RunError.h"
 
-#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
 #include <cmath>
 
 namespace mail {
+
+using internal::Reply;
 
 namespace {
 
@@ -22,16 +26,13 @@ const QString SocketNotOpen = QStringLiteral("Socket not Open");
 const QString TimeoutText =
     QStringLiteral("Timeout occurred: The SMTP Host did not respond to the request");
 
-constexpr qint64 DrainedQueue = 4096;
-// A base64 chunk goes out once the socket's queue holds at most this much:
-// progress is reported for every partial write, so waiting for a report alone
-// lets a slow server's backlog grow toward the whole attachment.
-constexpr qint64 ChunkQueueLimit = 64 * 1024;
+// The stream is written ahead into the socket's queue up to this much, so
+// the socket never waits for the encoder; beyond it the writer waits for the
+// queue to drain, which bounds the memory a slow server can make us hold.
+constexpr qint64 QueueLimit = 2 * 1024 * 1024;
 constexpr qint32 SliceMs = 25;
 constexpr int AuthSeconds = 5;
-constexpr int ChunkSeconds = 2;
 constexpr int QuitSeconds = 2;
-constexpr quint16 Pop3DefaultPort = 110;
 
 // The numbers a caller of this component knows socket errors by.
 int socketErrorNumber(QAbstractSocket::SocketError error)
@@ -56,44 +57,50 @@ int socketErrorNumber(QAbstractSocket::SocketError error)
     }
 }
 
-// "250-AUTH PLAIN LOGIN" offers LOGIN as well as "250-AUTH LOGIN" does.
-bool offersAuthLogin(const QString& reply)
+bool isOk(const QByteArray& code)
 {
-    if (reply.contains(QStringLiteral("auth login"), Qt::CaseInsensitive))
-        return true;
-    for (const QString& line : reply.split(QLatin1Char('\n'))) {
-        const QStringList words = line.mid(4).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.size() > 1 &&
-            words[0].trimmed().compare(QLatin1String("AUTH"), Qt::CaseInsensitive) == 0 &&
-            std::any_of(words.begin() + 1, words.end(), [](const QString& w) {
-                return w.trimmed().compare(QLatin1String("LOGIN"), Qt::CaseInsensitive) == 0;
-            }))
-            return true;
-    }
-    return false;
+    return code == "220" || code == "221" || code == "250" || code == "251";
 }
 
-// Whether the piece holds the last line of a reply ("250 " rather than "250-").
-bool replyEnds(const QString& reply)
+// Replies that go on without answering the step: help and status texts, and
+// positive replies a step does not wait for. Anything else the step does not
+// accept is a refusal.
+bool isHarmless(const QByteArray& code)
 {
-    const QStringList lines = reply.split(CrLf, Qt::SkipEmptyParts);
-    return lines.isEmpty() || lines.last().size() < 4 || lines.last()[3] != QLatin1Char('-');
+    return isOk(code) || code == "211" || code == "214" || code == "235" || code == "334" ||
+           code == "354";
 }
 
 } // namespace
 
-// The message stream goes straight to the socket, paced by its progress.
+// The message stream goes into the socket's queue in batches: one write
+// call per batch rather than per chunk, so the socket sends large blocks
+// and the event loop turns once per batch. The queue is kept full up to
+// QueueLimit; only a full queue waits, and only as long as the data moves.
 class clsSendMail::SessionWriter : public MessageWriter
 {
 public:
-    explicit SessionWriter(clsSendMail& session) : s(session) {}
+    explicit SessionWriter(clsSendMail& session) : s(session) { m_batch.reserve(BatchSize); }
     bool send(const QByteArray& piece) override
     {
-        // After a failure has been reported the stream only ends.
-        if (!s.socketConnected() || s.m_AbortFlag)
+        if (!usable())
             return false;
-        s.m_SendProgressSeen = false;
-        s.m_socket->write(piece);
+        m_batch += piece;
+        return m_batch.size() < BatchSize || push();
+    }
+    // Writes what is batched; nothing runs after the last write, so the
+    // reply to the final "." cannot come before its step is set.
+    bool push()
+    {
+        // Replies that came meanwhile (a refusal of the message) first.
+        s.m_env.wait->MsgWaitObj(0);
+        s.readReplies();
+        if (usable() && s.m_socket->bytesToWrite() > QueueLimit)
+            s.runSession([this] { return s.m_socket->bytesToWrite() <= QueueLimit; });
+        if (!usable())
+            return false;
+        s.m_socket->write(m_batch);
+        m_batch.resize(0);
         return true;
     }
     void trace(const QString& text) override { emit s.DebugPrint(text); }
@@ -103,21 +110,27 @@ public:
                                 : QStringLiteral("Sending Attachment, ")) +
                       name + QStringLiteral("..."));
     }
-    void chunkSent() override { s.waitForChunk(); }
-    void letEventsRun() override
-    {
-        s.m_env.wait->MsgWaitObj(0);
-        s.readReplies();
-        if (s.m_socket->bytesToWrite() > ChunkQueueLimit)
-            s.waitForChunk();
-    }
-    bool attachmentSent() override { return s.drainQueue(); }
+    bool attachmentSent() override { return usable(); }
 
 private:
+    static constexpr qsizetype BatchSize = 512 * 1024;
+    // After a failure has been reported the stream only ends.
+    bool usable() const
+    {
+        return s.socketConnected() && !s.m_AbortFlag && !s.m_failurePending &&
+               s.m_step == SmtpStep::Body;
+    }
     clsSendMail& s;
+    QByteArray m_batch;
 };
 
 // ---- socket
+
+QSslSocket* clsSendMail::tlsSocket() const
+{
+    // StartTls chose the kind of socket before the connection was made.
+    return qobject_cast<QSslSocket*>(m_socket);
+}
 
 bool clsSendMail::socketClosed() const
 {
@@ -132,19 +145,18 @@ bool clsSendMail::socketConnected() const
 void clsSendMail::closeSocket()
 {
     m_socket->abort();
-    m_received.clear();
+    m_replies->clear();
     m_socketFailed = false;
+    m_step = SmtpStep::Closed;
 }
 
-bool clsSendMail::sendCommand(const QString& command, bool traced)
+void clsSendMail::sendCommand(const QString& command, bool traced)
 {
     if (!socketConnected())
         throw platform::RunError(platform::RunError::ObjectVariableNotSet, SocketNotOpen);
     if (traced)
-        emit DebugPrint(command.endsWith(CrLf) ? command.chopped(2) : command);
-    m_replyEnded = false;
-    m_socket->write(command.toLatin1());
-    return true;
+        emit DebugPrint(command);
+    m_socket->write((command + CrLf).toLatin1());
 }
 
 void clsSendMail::socketError(int qtError, const QString& description)
@@ -155,13 +167,18 @@ void clsSendMail::socketError(int qtError, const QString& description)
         text += QStringLiteral(" (") + m_socket->peerName() + QLatin1Char(')');
     m_socketFailed = true;
     AddError(text);
+    m_failurePending = false;
+    m_loginRefused = false;
     RaiseFailure();
 }
 
 void clsSendMail::bytesWritten(qint64 bytes)
 {
     m_BytesSent += bytes;
-    m_SendProgressSeen = true;
+    // The data moving is progress: a large message under way does not time
+    // out, one the server stopped taking does.
+    if (m_step == SmtpStep::Body || m_step == SmtpStep::EndOfData)
+        m_stepStart = m_env.day->Timer();
     int percent = 0;
     if (m_TotalEstimate > 0)
         percent = int(
@@ -173,102 +190,277 @@ void clsSendMail::bytesWritten(qint64 bytes)
         if (socketConnected())
             emit Progress(percent);
     }
-    m_BytesRemaining = m_socket->bytesToWrite();
+}
+
+// ---- failures
+
+// A handler records a failure; the waiting caller (or, when none waits, the
+// event loop) raises it, so that closing the connection never runs inside
+// the socket's own signal.
+void clsSendMail::recordFailure(const QString& text)
+{
+    AddError(text);
+    if (m_failurePending)
+        return;
+    m_failurePending = true;
+    QMetaObject::invokeMethod(
+        this, [this] { raisePendingFailure(); }, Qt::QueuedConnection);
+}
+
+void clsSendMail::raisePendingFailure()
+{
+    if (!m_failurePending)
+        return;
+    m_failurePending = false;
+    const bool login = std::exchange(m_loginRefused, false);
+    RaiseFailure();
+    if (login) {
+        emit status(QStringLiteral("Host Login Failed!"));
+        AddError(QStringLiteral("Login: Login failed"));
+        RaiseFailure();
+    }
+}
+
+void clsSendMail::TimeoutFailure()
+{
+    AddError(TimeoutText);
+    RaiseFailure();
 }
 
 // ---- replies
 
 void clsSendMail::readReplies()
 {
-    if (!socketConnected())
+    // What a server said before it closed the connection still counts.
+    if (!m_socket->isOpen())
         return;
-    m_received += m_socket->readAll();
-    // A reply is handled once its line end has come: a reply cut in two by
-    // the network is still one reply.
-    const qsizetype end = m_received.lastIndexOf('\n');
-    if (end < 0)
+    const QByteArray bytes = m_socket->readAll();
+    if (bytes.isEmpty())
         return;
-    const QByteArray piece = m_received.left(end + 1);
-    m_received.remove(0, end + 1);
-    replyArrived(piece);
+    for (const Reply& reply : m_replies->feed(bytes)) {
+        const QString text = QString::fromLatin1(reply.text);
+        emit DebugPrint(text.trimmed().isEmpty() ? QStringLiteral("**Empty**") : text);
+        if (m_pop3Step != Pop3Step::Closed)
+            pop3Reply(reply);
+        else
+            smtpReply(reply);
+        // What came with the go-ahead for TLS came unprotected, and is not
+        // believed; nor is anything after a failure.
+        if (m_step == SmtpStep::Handshake || m_pop3Step == Pop3Step::Handshake ||
+            m_failurePending) {
+            m_replies->clear();
+            break;
+        }
+    }
 }
 
-void clsSendMail::replyArrived(const QByteArray& piece)
+void clsSendMail::smtpReply(const Reply& reply)
 {
-    const QString text = QString::fromLatin1(piece);
-    emit DebugPrint(text.trimmed().isEmpty() ? QStringLiteral("**Empty**") : text);
-    m_replyEnded = replyEnds(text);
-    // Whatever the answer to QUIT, the session is over. Taken for a failure,
-    // a refusal would fail a message already accepted, and closing again
-    // would send QUIT again: a server refusing every line nested without end.
-    if (m_Closing) {
-        m_ReplyOk = true;
+    const QByteArray code = reply.code();
+    const QString text = QString::fromLatin1(reply.text);
+    if (code == "211" || code == "214")
+        return;
+    switch (m_step) {
+    case SmtpStep::Closed:
+    case SmtpStep::Handshake:
+        return;
+    case SmtpStep::Quit:
+        // Whatever the answer to QUIT, the session is over. Taken for a
+        // failure, a refusal would fail a message already accepted.
+        m_step = SmtpStep::Closed;
+        return;
+    case SmtpStep::Greeting:
+        if (isOk(code)) {
+            emit status(QStringLiteral("Initializing Communications..."));
+            sendHello();
+            return;
+        }
+        break;
+    case SmtpStep::Hello:
+        if (isOk(code))
+            return helloAnswered(reply);
+        break;
+    case SmtpStep::StartTls:
+        if (code == "220") {
+            m_replies->clear();
+            m_socket->readAll();
+            m_Encrypted = false;
+            setStep(SmtpStep::Handshake, connectTimeout());
+            tlsSocket()->startClientEncryption();
+            return;
+        }
+        break;
+    case SmtpStep::AuthLogin:
+    case SmtpStep::AuthUser:
+    case SmtpStep::AuthPassword:
+    case SmtpStep::AuthPlain:
+    case SmtpStep::AuthCancel:
+        return authReply(reply);
+    case SmtpStep::Mail:
+        if (isOk(code)) {
+            emit status(QStringLiteral("Sending Recipient Information..."));
+            return sendRecipient();
+        }
+        break;
+    case SmtpStep::Recipient:
+        if (isOk(code))
+            return sendRecipient();
+        break;
+    case SmtpStep::Data:
+        if (code == "354")
+            return setStep(SmtpStep::Body, messageTimeout());
+        break;
+    case SmtpStep::EndOfData:
+        if (isOk(code))
+            return setStep(SmtpStep::Ready, 0);
+        break;
+    case SmtpStep::Ready:
+    case SmtpStep::Body:
+        break;
+    }
+    if (!isHarmless(code))
+        recordFailure(text);
+}
+
+void clsSendMail::sendHello()
+{
+    // STARTTLS and AUTH are extensions: only EHLO learns whether they are
+    // offered.
+    const QString word =
+        m_UseAuthentication || m_StartTls ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
+    const QString argument =
+        m_Hallo.trimmed().isEmpty() ? m.from.mid(m.from.indexOf(QLatin1Char('@')) + 1) : m_Hallo;
+    m_LoginOffered = m_PlainOffered = m_StartTlsOffered = m_AuthEqualsLogin = false;
+    setStep(SmtpStep::Hello, connectTimeout());
+    sendCommand(word + argument);
+}
+
+void clsSendMail::helloAnswered(const Reply& reply)
+{
+    // The keywords of the whole reply, whichever line they stand on.
+    for (const QByteArray& line : reply.arguments()) {
+        const QList<QByteArray> words = line.toUpper().split(' ');
+        const QByteArray keyword = words.value(0);
+        if (keyword == "STARTTLS")
+            m_StartTlsOffered = true;
+        if (keyword != "AUTH" && !keyword.startsWith("AUTH="))
+            continue;
+        QList<QByteArray> mechanisms = words.mid(1);
+        if (keyword.startsWith("AUTH=")) {
+            mechanisms << keyword.mid(5);
+            if (mechanisms.contains("LOGIN"))
+                m_AuthEqualsLogin = true;
+        }
+        m_LoginOffered = m_LoginOffered || mechanisms.contains("LOGIN");
+        m_PlainOffered = m_PlainOffered || mechanisms.contains("PLAIN");
+    }
+    if (m_StartTls && !m_Encrypted) {
+        if (!m_StartTlsOffered)
+            return recordFailure(QStringLiteral(
+                "The SMTP Host does not offer STARTTLS; nothing was sent unencrypted, the log-in "
+                "and message included"));
+        if (!configureTls(m_SMTPHost))
+            return;
+        emit status(QStringLiteral("Starting TLS..."));
+        setStep(SmtpStep::StartTls, connectTimeout());
+        return sendCommand(QStringLiteral("STARTTLS"));
+    }
+    if (!m_UseAuthentication)
+        return setStep(SmtpStep::Ready, 0);
+    // Mechanism names go in capitals: servers compare them as written.
+    if (m_LoginOffered) {
+        emit status(QStringLiteral("Sending Login Authentication..."));
+        setStep(SmtpStep::AuthLogin, AuthSeconds);
+        return sendCommand(QStringLiteral("AUTH LOGIN"));
+    }
+    if (m_PlainOffered) {
+        emit status(QStringLiteral("Sending Login Authentication..."));
+        setStep(SmtpStep::AuthPlain, AuthSeconds);
+        emit DebugPrint(QStringLiteral("AUTH PLAIN ********"));
+        const QByteArray credentials = '\0' + m_Username.toUtf8() + '\0' + m_Password.toUtf8();
+        m_socket->write("AUTH PLAIN " + credentials.toBase64() + "\r\n");
         return;
     }
-    const QString code = text.left(3).toUpper();
-    if (code == QLatin1String("220") || code == QLatin1String("221") ||
-        code == QLatin1String("251")) {
-        m_ReplyOk = true;
-    } else if (code == QLatin1String("250")) {
-        m_ReplyOk = true;
-        if (offersAuthLogin(text))
-            m_AuthLoginOffered = true;
-        if (text.contains(QStringLiteral("auth=login"), Qt::CaseInsensitive))
-            m_AuthEqualsLogin = true;
-        if (text.contains(QStringLiteral("starttls"), Qt::CaseInsensitive))
-            m_StartTlsOffered = true;
-    } else if (code == QLatin1String("235")) {
-        m_AuthAccepted = true;
-    } else if (code == QLatin1String("334")) {
-        // The name and password answer only the prompts of a log-in this
-        // session began: a server that merely asks learns nothing.
-        if (!m_AuthPending)
-            return;
-        const QString prompt = DecodeBase64String(text.mid(3).trimmed().remove(CrLf));
-        if (prompt.contains(QStringLiteral("username"), Qt::CaseInsensitive)) {
-            m_socket->write(EncodeBase64Text(m_Username).toLatin1());
+    emit status(QStringLiteral("Login Not Supported by Host, Continuing..."));
+    setStep(SmtpStep::Ready, 0);
+}
+
+void clsSendMail::authReply(const Reply& reply)
+{
+    const QByteArray code = reply.code();
+    if (code == "235" && m_step != SmtpStep::AuthCancel) {
+        emit status(QStringLiteral("Host Login OK!"));
+        return setStep(SmtpStep::Ready, 0);
+    }
+    if (code == "334" && m_step != SmtpStep::AuthPlain && m_step != SmtpStep::AuthCancel) {
+        // The prompt says what it wants ("Username:", "User Name", "Password:"
+        // and the like); the name and password go as UTF-8.
+        const QString prompt = DecodeBase64String(QString::fromLatin1(reply.arguments().value(0)));
+        if (prompt.contains(QStringLiteral("user"), Qt::CaseInsensitive)) {
+            setStep(SmtpStep::AuthUser, AuthSeconds);
+            m_socket->write(EncodeBase64Bytes(m_Username.toUtf8()));
             emit DebugPrint(m_Username);
-        } else if (prompt.contains(QStringLiteral("password"), Qt::CaseInsensitive)) {
-            m_socket->write(EncodeBase64Text(m_Password).toLatin1());
+        } else if (prompt.contains(QStringLiteral("pass"), Qt::CaseInsensitive)) {
+            setStep(SmtpStep::AuthPassword, AuthSeconds);
+            m_socket->write(EncodeBase64Bytes(m_Password.toUtf8()));
             emit DebugPrint(m_Username);
         } else {
+            setStep(SmtpStep::AuthCancel, AuthSeconds);
             m_socket->write("\r\n*\r\n");
             emit DebugPrint(CrLf + QLatin1Char('*'));
         }
-    } else if (code == QLatin1String("354")) {
-        m_DataReady = true;
-    } else if (code == QLatin1String("211") || code == QLatin1String("214")) {
-        // help and status texts need nothing
-    } else if (code == QLatin1String("+OK")) {
-        QString line;
-        switch (m_Pop3Step) {
-        case 0:
-            line = QStringLiteral("USER ") + m_Username;
-            break;
-        case 1:
-            line = QStringLiteral("PASS ") + m_Password;
-            break;
-        case 2:
-            line = QStringLiteral("QUIT");
-            break;
-        default:
-            m_Pop3Done = true;
-            break;
-        }
-        if (!line.isEmpty()) {
-            emit DebugPrint(line);
-            m_socket->write((line + CrLf).toLatin1());
-        }
-        m_Pop3Step = (m_Pop3Step + 1) % 4;
-    } else {
-        if (code == QLatin1String("-ER")) {
-            m_Pop3Done = false;
-            m_Pop3Step = 0;
-            m_AbortFlag = true;
-        }
-        AddError(text);
-        RaiseFailure();
+        return;
     }
+    if (code == "211" || code == "214")
+        return;
+    // A refusal, an unknown prompt answered or anything else: the log-in
+    // failed, and the server's words are reported first.
+    m_loginRefused = true;
+    recordFailure(QString::fromLatin1(reply.text));
+}
+
+void clsSendMail::encryptionStarted()
+{
+    m_Encrypted = true;
+    if (m_step == SmtpStep::Handshake) {
+        // Only what the server says over the protected connection counts.
+        m_replies->clear();
+        sendHello();
+    } else if (m_pop3Step == Pop3Step::Handshake) {
+        m_replies->clear();
+        setPop3Step(Pop3Step::User);
+        emit DebugPrint(QStringLiteral("USER ") + m_Username);
+        m_socket->write("USER " + m_Username.toUtf8() + "\r\n");
+    }
+}
+
+bool clsSendMail::configureTls(const QString& peerName)
+{
+    // From the defaults each time: an earlier send's authorities stay out.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    if (!m_CaFile.isEmpty()) {
+        const QList<QSslCertificate> authorities = QSslCertificate::fromPath(m_CaFile);
+        if (authorities.isEmpty()) {
+            recordFailure(QStringLiteral("No certificate found in ") + m_CaFile);
+            return false;
+        }
+        tls.addCaCertificates(authorities);
+    }
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tlsSocket()->setSslConfiguration(tls);
+    tlsSocket()->setPeerVerifyName(peerName);
+    return true;
+}
+
+void clsSendMail::sendRecipient()
+{
+    if (m_recipientsLeft.isEmpty()) {
+        emit status(QStringLiteral("Sending Message..."));
+        setStep(SmtpStep::Data, messageTimeout());
+        return sendCommand(QStringLiteral("DATA"));
+    }
+    setStep(SmtpStep::Recipient, messageTimeout());
+    sendCommand(QStringLiteral("RCPT TO: <") + m_recipientsLeft.takeFirst() + QLatin1Char('>'));
 }
 
 // ---- waits
@@ -289,14 +481,104 @@ qint32 clsSendMail::connectTimeout() const
                            : std::abs(m_ConnectTimeout));
 }
 
+void clsSendMail::setStep(SmtpStep step, qint32 seconds)
+{
+    m_step = step;
+    m_stepSeconds = seconds;
+    m_stepStart = m_env.day->Timer();
+    ++m_stepSerial;
+}
+
+bool clsSendMail::stepExpired() const
+{
+    return m_stepSeconds > 0 &&
+           platform::secondsBetween(m_stepStart, m_env.day->Timer()) >= m_stepSeconds;
+}
+
+void clsSendMail::stepTimedOut()
+{
+    if (m_pop3Step != Pop3Step::Closed)
+        return TimeoutFailure();
+    switch (m_step) {
+    case SmtpStep::Quit:
+        m_step = SmtpStep::Closed;
+        return;
+    case SmtpStep::AuthLogin:
+    case SmtpStep::AuthUser:
+    case SmtpStep::AuthPassword:
+    case SmtpStep::AuthPlain:
+    case SmtpStep::AuthCancel:
+        emit status(QStringLiteral("Host Login Failed!"));
+        AddError(QStringLiteral("Login: Login failed"));
+        return RaiseFailure();
+    default:
+        return TimeoutFailure();
+    }
+}
+
+bool clsSendMail::runSession(const std::function<bool()>& done, bool closing)
+{
+    // A loopback reply comes within a millisecond or two: the slices start
+    // short and double up to the full slice, and start short again with each
+    // step, so a command costs its round trip rather than a whole slice.
+    qint32 slice = 1;
+    quint64 serial = m_stepSerial;
+    for (;;) {
+        if (m_failurePending && !closing) {
+            raisePendingFailure();
+            return false;
+        }
+        if (done())
+            return true;
+        if (m_AbortFlag && !closing)
+            return false;
+        if (stepExpired()) {
+            stepTimedOut();
+            return done();
+        }
+        if (!socketConnected() && !closing) {
+            readReplies();
+            if (done() || m_failurePending)
+                continue;
+            AddError(SocketNotOpen);
+            RaiseFailure();
+            return false;
+        }
+        if (closing && !socketConnected())
+            return false;
+        m_env.wait->MsgWaitObj(0);
+        readReplies();
+        if (done() || m_failurePending)
+            continue;
+        if (serial != m_stepSerial) {
+            serial = m_stepSerial;
+            slice = 1;
+        }
+        // While data waits in the queue, the socket's own progress ends the
+        // wait, not a slice: a fast server is fed the moment it has room.
+        // So does a reply in the first short slices of a step, when a
+        // nearby server's answer is due: a command costs its round trip.
+        if (m_socket->bytesToWrite() > 0 || slice < SliceMs) {
+            m_probing = true;
+            const bool moved = m_socket->bytesToWrite() > 0 ? m_socket->waitForBytesWritten(1)
+                                                            : m_socket->waitForReadyRead(1);
+            m_probing = false;
+            if (moved) {
+                slice = 1;
+                continue;
+            }
+        }
+        m_env.wait->MsgWaitObj(slice);
+        readReplies();
+        slice = std::min(SliceMs, slice * 2);
+    }
+}
+
 template <typename Done> bool clsSendMail::waitUntil(Done done, double seconds, bool timeoutIsError)
 {
     if (seconds < 1)
         return false;
     const double start = m_env.day->Timer();
-    // A loopback reply comes within a millisecond or two: the slices start
-    // short and double up to the full slice, so a command costs its round
-    // trip rather than a whole slice, and long waits stay cheap.
     qint32 slice = 1;
     while (!done()) {
         if (platform::secondsBetween(start, m_env.day->Timer()) >= seconds) {
@@ -306,8 +588,6 @@ template <typename Done> bool clsSendMail::waitUntil(Done done, double seconds, 
         }
         if (m_AbortFlag)
             return false;
-        // Pending events first: a reply that has already come ends the wait
-        // without a slice.
         m_env.wait->MsgWaitObj(0);
         readReplies();
         if (done())
@@ -324,49 +604,12 @@ bool clsSendMail::WaitForFlag(const bool& flag, qint32 seconds, bool timeoutIsEr
     return waitUntil([&flag] { return flag; }, seconds, timeoutIsError);
 }
 
-void clsSendMail::TimeoutFailure()
-{
-    AddError(TimeoutText);
-    RaiseFailure();
-}
-
-bool clsSendMail::waitForChunk()
-{
-    return waitUntil(
-        [this] {
-            return !socketConnected() ||
-                   (m_SendProgressSeen && m_socket->bytesToWrite() <= ChunkQueueLimit);
-        },
-        ChunkSeconds, false);
-}
-
-bool clsSendMail::drainQueue()
-{
-    if (m_AbortFlag)
-        return false;
-    while (m_BytesRemaining > DrainedQueue) {
-        const qint64 noted = m_BytesRemaining;
-        const bool changed = waitUntil(
-            [&] {
-                return !socketConnected() || m_BytesRemaining != noted ||
-                       m_BytesRemaining < DrainedQueue;
-            },
-            messageTimeout(), true);
-        if (!changed)
-            return false;
-        if (!socketConnected()) {
-            AddError(SocketNotOpen);
-            RaiseFailure();
-            return false;
-        }
-    }
-    return true;
-}
-
 // ---- session
 
 bool clsSendMail::connectAttempts(const QString& host, quint16 port)
 {
+    // The step that awaits the greeting, kept across the attempts.
+    const SmtpStep first = m_step;
     for (qint32 attempt = 0; attempt < m_ConnectRetry; ++attempt) {
         if (socketConnected()) {
             m_Connected = true;
@@ -380,8 +623,10 @@ bool clsSendMail::connectAttempts(const QString& host, quint16 port)
             break;
         if (m_AbortFlag)
             return false;
-        if (m_socketFailed)
+        if (m_socketFailed) {
             closeSocket();
+            m_step = first;
+        }
     }
     return true;
 }
@@ -407,6 +652,14 @@ bool clsSendMail::openSession()
         return true;
     if (!socketClosed())
         closeSocket();
+    // Nothing goes out that could carry a line of its own.
+    const QStringList unsafe = unsafeSessionTexts();
+    if (!unsafe.isEmpty()) {
+        for (const QString& error : unsafe)
+            AddError(error);
+        RaiseFailure();
+        return false;
+    }
     if (m_SMTPHost.isEmpty())
         m_SMTPHost = MXQuery({});
     if (m_SMTPHost.isEmpty()) {
@@ -414,140 +667,42 @@ bool clsSendMail::openSession()
         RaiseFailure();
         return false;
     }
+    if (m_UsePopAuthentication && !pop3LogIn())
+        return false;
 
-    if (m_UsePopAuthentication) {
-        emit status(QStringLiteral("Connecting to POP3 Server (") + m_POP3Host +
-                    QStringLiteral(")..."));
-        m_AbortFlag = false;
-        m_Connected = false;
-        m_Pop3Done = false;
-        m_Pop3Step = 0;
-        if (m_POP3Host.isEmpty()) {
-            AddError(QStringLiteral("Invalid or Missing POP3 Host Name"));
-            RaiseFailure();
-            return false;
-        }
-        if (!connectAttempts(m_POP3Host, m_POP3Port))
-            return false;
-        const bool done = WaitForFlag(m_Pop3Done, connectTimeout(), false);
-        closeSocket();
-        m_env.wait->MsgWaitObj(0);
-        if (m_AbortFlag)
-            return false;
-        // A dialogue that never finished is no log-in.
-        if (!done) {
-            TimeoutFailure();
-            return false;
-        }
-        emit status(QStringLiteral("POP3 Authentication Successful..."));
-    }
-
-    m_ReplyOk = m_DataReady = m_AuthLoginOffered = m_AuthEqualsLogin = m_AuthAccepted = false;
-    m_StartTlsOffered = false;
     m_AbortFlag = false;
+    m_failurePending = m_loginRefused = false;
     m_Connected = false;
+    m_Encrypted = false;
     if (!socketClosed())
         closeSocket();
     emit status(QStringLiteral("Connecting to SMTP Server (") + m_SMTPHost +
                 QStringLiteral(")..."));
+    useSocket(m_StartTls);
+    m_replies->setMode(internal::ReplyAssembler::Mode::Smtp);
+    m_replies->clear();
+    // The greeting may come while the connection is still being reported.
+    setStep(SmtpStep::Greeting, 0);
     if (!connectAttempts(m_SMTPHost, quint16(m_SMTPPort)))
         return false;
-    const bool greeted = WaitForFlag(m_ReplyOk, connectTimeout(), false);
-    if (!greeted || !m_Connected) {
+    if (!m_Connected) {
         TimeoutFailure();
         return false;
     }
-
-    emit status(QStringLiteral("Initializing Communications..."));
-    m_ReplyOk = false;
-    // STARTTLS is an extension: only EHLO learns whether it is offered.
-    const QString word =
-        m_UseAuthentication || m_StartTls ? QStringLiteral("EHLO ") : QStringLiteral("HELO ");
-    const QString argument =
-        m_Hallo.trimmed().isEmpty() ? m.from.mid(m.from.indexOf(QLatin1Char('@')) + 1) : m_Hallo;
-    sendCommand(word + argument + CrLf);
-    if (!WaitForFlag(m_ReplyOk, connectTimeout(), true))
-        return false;
-    if (m_StartTls && !startTls(word + argument + CrLf))
-        return false;
-
-    if (m_UseAuthentication) {
-        if (WaitForFlag(m_AuthLoginOffered, AuthSeconds, false)) {
-            emit status(QStringLiteral("Sending Login Authentication..."));
-            m_AuthPending = true;
-            const auto over = qScopeGuard([this] { m_AuthPending = false; });
-            sendCommand(QStringLiteral("AUTH Login") + CrLf);
-            if (!WaitForFlag(m_AuthAccepted, AuthSeconds, false)) {
-                emit status(QStringLiteral("Host Login Failed!"));
-                AddError(QStringLiteral("Login: Login failed"));
-                RaiseFailure();
-                return false;
-            }
-            emit status(QStringLiteral("Host Login OK!"));
-            if (m_AbortFlag)
-                return false;
-        } else {
-            emit status(QStringLiteral("Login Not Supported by Host, Continuing..."));
-        }
-    }
-    return true;
-}
-
-bool clsSendMail::startTls(const QString& greeting)
-{
-    // The offer may stand on a later line of the reply than the first.
-    if (!waitUntil([this] { return m_StartTlsOffered || m_replyEnded; }, connectTimeout(), true))
-        return false;
-    if (!m_StartTlsOffered) {
-        AddError(QStringLiteral("The SMTP Host does not offer STARTTLS; nothing was sent "
-                                "unencrypted, the log-in and message included"));
-        RaiseFailure();
-        return false;
-    }
-    // From the defaults each time: an earlier send's authorities stay out.
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    if (!m_CaFile.isEmpty()) {
-        const QList<QSslCertificate> authorities = QSslCertificate::fromPath(m_CaFile);
-        if (authorities.isEmpty()) {
-            AddError(QStringLiteral("No certificate found in ") + m_CaFile);
-            RaiseFailure();
-            return false;
-        }
-        tls.addCaCertificates(authorities);
-    }
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket->setSslConfiguration(tls);
-    m_socket->setPeerVerifyName(m_SMTPHost);
-
-    emit status(QStringLiteral("Starting TLS..."));
-    m_ReplyOk = false;
-    sendCommand(QStringLiteral("STARTTLS") + CrLf);
-    if (!WaitForFlag(m_ReplyOk, connectTimeout(), true))
-        return false;
-    // Whatever came with the go-ahead came unprotected, and is not believed.
-    m_received.clear();
-    m_socket->readAll();
-    m_Encrypted = false;
-    m_socket->startClientEncryption();
-    if (!WaitForFlag(m_Encrypted, connectTimeout(), true))
-        return false;
-    // Only what the server says over the protected connection counts.
-    m_ReplyOk = m_AuthLoginOffered = m_AuthEqualsLogin = m_StartTlsOffered = false;
-    sendCommand(greeting);
-    return WaitForFlag(m_ReplyOk, connectTimeout(), true);
+    m_stepSeconds = connectTimeout();
+    m_stepStart = m_env.day->Timer();
+    return runSession([this] { return m_step == SmtpStep::Ready; });
 }
 
 void clsSendMail::CloseSession()
 {
     if (!socketClosed())
         emit status(QStringLiteral("Closing Connection..."));
-    if (socketConnected() && !m_Closing) {
-        m_ReplyOk = false;
-        m_Closing = true;
-        const auto closed = qScopeGuard([this] { m_Closing = false; });
+    if (socketConnected() && m_step != SmtpStep::Quit && m_pop3Step == Pop3Step::Closed) {
+        setStep(SmtpStep::Quit, QuitSeconds);
         emit DebugPrint(QStringLiteral("QUIT"));
         m_socket->write("QUIT\r\n");
-        WaitForFlag(m_ReplyOk, QuitSeconds, false);
+        runSession([this] { return m_step != SmtpStep::Quit; }, true);
     }
     closeSocket();
 }
@@ -606,49 +761,42 @@ void clsSendMail::sendRun()
     m_TotalEstimate = EstimateTransferSize();
     if (!socketConnected() && !OpenSession())
         return;
+    if (m_step != SmtpStep::Ready) {
+        AddError(SocketNotOpen);
+        RaiseFailure();
+        return;
+    }
 
     m_BytesSent = 0;
     m_lastPercent = -1;
-    const qint32 timeout = messageTimeout();
+    m_recipientsLeft = m.Recipient + m.CcRecipient + m.BccRecipient;
     emit status(QStringLiteral("Sending Sender Information..."));
-    m_ReplyOk = false;
+    setStep(SmtpStep::Mail, messageTimeout());
     sendCommand(QStringLiteral("MAIL FROM: <") + m.from + QLatin1Char('>') +
-                (m_AuthEqualsLogin ? QStringLiteral(" AUTH=") + m.from : QString()) + CrLf);
-    if (!WaitForFlag(m_ReplyOk, timeout, true) || m_AbortFlag)
+                (m_AuthEqualsLogin ? QStringLiteral(" AUTH=") + m.from : QString()));
+    if (!runSession([this] { return m_step == SmtpStep::Body; }))
         return;
-
-    emit status(QStringLiteral("Sending Recipient Information..."));
-    for (const QStringList* list : {&m.Recipient, &m.CcRecipient, &m.BccRecipient}) {
-        for (const QString& address : *list) {
-            m_ReplyOk = false;
-            sendCommand(QStringLiteral("RCPT TO: <") + address + QLatin1Char('>') + CrLf);
-            if (!WaitForFlag(m_ReplyOk, timeout, true) || m_AbortFlag)
-                return;
-        }
-    }
-
-    emit status(QStringLiteral("Sending Message..."));
-    m_DataReady = false;
-    sendCommand(QStringLiteral("DATA") + CrLf);
-    if (!WaitForFlag(m_DataReady, timeout, true) || m_AbortFlag)
-        return;
-    m_ReplyOk = false;
 
     // The Date line tells when the message went, not when the send began.
     values.now = m_env.day->Now();
     if (m.EncodeType == 0)
         values.Boundary = makeBoundary(values.now);
     SessionWriter writer(*this);
-    const StreamResult result = writeMessageStream(m, values, writer);
+    StreamResult result = writeMessageStream(m, values, writer);
+    if (result.complete && !writer.push())
+        result = {false, {}};
     if (!result.complete) {
-        if (!m_AbortFlag) {
+        if (m_failurePending)
+            raisePendingFailure();
+        else if (!m_AbortFlag) {
             AddError(result.error.isEmpty() ? SocketNotOpen : result.error);
             RaiseFailure();
         }
         return;
     }
-    // A refusal of the message ends in QUIT, whose 221 sets ReplyOk too.
-    if (!WaitForFlag(m_ReplyOk, timeout, true) || m_AbortFlag)
+    // No event has run since the final ".": its reply cannot have come yet.
+    setStep(SmtpStep::EndOfData, messageTimeout());
+    if (!runSession([this] { return m_step == SmtpStep::Ready; }))
         return;
     m_lastPercent = 100;
     emit Progress(100);

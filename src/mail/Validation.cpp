@@ -52,4 +52,26 @@ bool allAddressesValid(const QStringList& addresses)
     return true;
 }
 
+QString controlCharacterError(const QString& text, const QString& what)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
+            return QStringLiteral("Control character (U+%1) in %2")
+                .arg(QString::number(u, 16).toUpper().rightJustified(4, QLatin1Char('0')), what);
+    }
+    return {};
+}
+
+QString addressCharacterError(const QString& address, const QString& what)
+{
+    const QString control = controlCharacterError(address, what);
+    if (!control.isEmpty())
+        return control;
+    if (address.contains(QLatin1Char(' ')) || address.contains(QLatin1Char('<')) ||
+        address.contains(QLatin1Char('>')))
+        return QStringLiteral("Blank, '<' or '>' in %1: %2").arg(what, address);
+    return {};
+}
+
 } // namespace mail

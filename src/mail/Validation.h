@@ -26,4 +26,14 @@ bool IsIPAddress(const QString& text);
 // True when every address passes IsValidEmailAddress (an empty list passes).
 bool allAddressesValid(const QStringList& addresses);
 
+// What keeps a text off a command or header line, checked before any
+// connection whatever the validation level: "" when it is safe. A control
+// character (C0, DEL, C1, the Unicode line and paragraph separators) could
+// end the line and start a command or header of the sender's choosing.
+// `what` names the text in the error ("the Recipient address").
+QString controlCharacterError(const QString& text, const QString& what);
+// As controlCharacterError, and a blank, "<" or ">" in an address would
+// close the address and add parameters or a second one.
+QString addressCharacterError(const QString& address, const QString& what);
+
 } // namespace mail

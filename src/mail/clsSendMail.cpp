@@ -1,5 +1,7 @@
 #include "mail/clsSendMail.h"
 
+#include "mail/internal/ReplyAssembler.h"
+
 #include "mail/Encoders.h"
 #include "mail/HostLookup.h"
 #include "mail/Validation.h"
@@ -84,17 +86,36 @@ clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(pa
     m.XMailer = DefaultXMailer;
 
     m_mx = &modMXQuery::process();
-    m_socket = new QSslSocket(this);
+    m_replies = std::make_unique<internal::ReplyAssembler>();
+    useSocket(false);
+}
+
+void clsSendMail::useSocket(bool tls)
+{
+    if (m_socket && (qobject_cast<QSslSocket*>(m_socket) != nullptr) == tls)
+        return;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        delete m_socket;
+    }
+    // A plain socket unless TLS is wanted: setting up TLS (the library, the
+    // system's authorities) costs a noticeable part of a small send.
+    m_socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
     connect(m_socket, &QAbstractSocket::connected, this, [this] { m_Connected = true; });
     connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_Connected = false; });
     connect(m_socket, &QIODevice::readyRead, this, [this] { readReplies(); });
     connect(m_socket, &QIODevice::bytesWritten, this, [this](qint64 n) { bytesWritten(n); });
-    connect(m_socket, &QSslSocket::encrypted, this, [this] { m_Encrypted = true; });
+    if (auto* secure = qobject_cast<QSslSocket*>(m_socket))
+        connect(secure, &QSslSocket::encrypted, this, [this] { encryptionStarted(); });
     connect(m_socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
                 // The server closing the connection is the close event, no
                 // failure: it does so after QUIT.
                 if (error == QAbstractSocket::RemoteHostClosedError)
+                    return;
+                // The short wait for the queue to move ends so when it did
+                // not move: no failure, the step's own time-out decides.
+                if (m_probing && error == QAbstractSocket::SocketTimeoutError)
                     return;
                 // Handled from the event loop, outside the socket's own
                 // signal: the failure closes the socket and waits.
@@ -240,17 +261,20 @@ void clsSendMail::setAttachment(const QString& NewValue)
 
 void clsSendMail::setBccRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Bcc address")] = split(NewValue);
     m.BccRecipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, BccError);
 }
 
 void clsSendMail::setCcDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Cc display name")] = split(NewValue);
     m.CcDisplayName = CleanList(split(NewValue));
 }
 
 void clsSendMail::setCcRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Cc address")] = split(NewValue);
     m.CcRecipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, CcError);
 }
@@ -303,6 +327,7 @@ void clsSendMail::setEncodeType(qint32 NewValue)
 
 void clsSendMail::setFrom(const QString& NewValue)
 {
+    m_raw[QStringLiteral("the sender address")] = QStringList{NewValue};
     m.from = NewValue.trimmed();
     ValidateAddressList(NewValue, SenderError);
     WriteSetting(QStringLiteral("From"), NewValue);
@@ -310,6 +335,7 @@ void clsSendMail::setFrom(const QString& NewValue)
 
 void clsSendMail::setFromDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("the sender's display name")] = QStringList{NewValue};
     m.FromDisplayName = NewValue.trimmed();
     WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
 }
@@ -317,9 +343,8 @@ void clsSendMail::setFromDisplayName(const QString& NewValue)
 void clsSendMail::setMessage(const QString& NewValue)
 {
     m.Message = PrepareMessage(NewValue);
-    const QByteArray bytes = m.Message.toLatin1();
     m.EightBitMessage =
-        std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) > 126; });
+        std::any_of(m.Message.begin(), m.Message.end(), [](QChar c) { return c.unicode() > 126; });
 }
 
 void clsSendMail::setMessageTimeout(qint32 NewValue)
@@ -349,12 +374,14 @@ void clsSendMail::setPriority(qint32 NewValue)
 
 void clsSendMail::setRecipient(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a Recipient address")] = split(NewValue);
     m.Recipient = CleanList(split(NewValue));
     ValidateAddressList(NewValue, RecipientError);
 }
 
 void clsSendMail::setRecipientDisplayName(const QString& NewValue)
 {
+    m_raw[QStringLiteral("a recipient's display name")] = split(NewValue);
     m.RecipientDisplayName = CleanList(split(NewValue));
 }
 
@@ -447,6 +474,7 @@ bool clsSendMail::Clear()
     m.Message.clear();
     m.ReplyToAddress.clear();
     m.Subject.clear();
+    m_raw.clear();
     m.AttachmentNameChars = 0;
     m.AttachmentBytes = 0;
     m.Priority = 3;
@@ -501,6 +529,8 @@ bool clsSendMail::prepareSend(SendValues& values)
     if (recipients > MaxRecipients)
         AddError(TooManyError);
     fitDisplayNames(m);
+    for (const QString& error : unsafeMessageTexts() + unsafeSessionTexts())
+        AddError(error);
     if (!m_ErrorList.isEmpty()) {
         RaiseFailure();
         return false;
@@ -513,6 +543,56 @@ bool clsSendMail::prepareSend(SendValues& values)
         values.Boundary = makeBoundary(values.now);
     values.TimeZoneOffset = m_TimeZoneOffset;
     return true;
+}
+
+void clsSendMail::setReplyToAddress(const QString& NewValue)
+{
+    m_raw[QStringLiteral("the Reply-to address")] = QStringList{NewValue};
+    m.ReplyToAddress = NewValue.trimmed();
+}
+
+QStringList clsSendMail::unsafeMessageTexts() const
+{
+    QStringList errors;
+    auto check = [&errors](const QString& error) {
+        if (!error.isEmpty() && !errors.contains(error))
+            errors << error;
+    };
+    // Control characters as given: the setters' cleaning (line ends, tabs,
+    // blanks at the ends) is no licence to join lines silently.
+    for (auto it = m_raw.cbegin(); it != m_raw.cend(); ++it)
+        for (const QString& text : it.value())
+            check(controlCharacterError(text, it.key()));
+    check(addressCharacterError(m.from, QStringLiteral("the sender address")));
+    if (!m.ReplyToAddress.isEmpty())
+        check(addressCharacterError(m.ReplyToAddress, QStringLiteral("the Reply-to address")));
+    for (const auto& [list, what] : {std::pair{&m.Recipient, QStringLiteral("a Recipient address")},
+                                     std::pair{&m.CcRecipient, QStringLiteral("a Cc address")},
+                                     std::pair{&m.BccRecipient, QStringLiteral("a Bcc address")}})
+        for (const QString& address : *list)
+            check(addressCharacterError(address, what));
+    // And as they stand (a stored sender's name never passed a setter).
+    check(controlCharacterError(m.FromDisplayName, QStringLiteral("the sender's display name")));
+    for (const QString& name : m.RecipientDisplayName)
+        check(controlCharacterError(name, QStringLiteral("a recipient's display name")));
+    for (const QString& name : m.CcDisplayName)
+        check(controlCharacterError(name, QStringLiteral("a Cc display name")));
+    for (const QString& name : m.AttachmentNames)
+        check(controlCharacterError(name, QStringLiteral("an attachment's file name")));
+    return errors;
+}
+
+QStringList clsSendMail::unsafeSessionTexts() const
+{
+    QStringList errors;
+    for (const auto& [text, what] : {std::pair{&m_Hallo, QStringLiteral("the HELO name")},
+                                     std::pair{&m_Username, QStringLiteral("the user name")},
+                                     std::pair{&m_Password, QStringLiteral("the password")}}) {
+        const QString error = controlCharacterError(*text, what);
+        if (!error.isEmpty())
+            errors << error;
+    }
+    return errors;
 }
 
 bool clsSendMail::writeMessage(MessageWriter& out)

@@ -3,15 +3,24 @@
 #include "mail/Composition.h"
 #include "platform/Env.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 class QSslSocket;
+class QTcpSocket;
 
 namespace mail {
 
 class modMXQuery;
+namespace internal {
+struct Reply;
+class ReplyAssembler;
+} // namespace internal
 
 // The mail sender component. A caller sets its properties, sends, and hears
 // the outcome through its signals. It never throws: a rejected setting or a
@@ -130,7 +139,7 @@ public:
     QString RecipientDisplayName() const { return joined(m.RecipientDisplayName); }
     void setRecipientDisplayName(const QString& NewValue);
     QString ReplyToAddress() const { return m.ReplyToAddress; }
-    void setReplyToAddress(const QString& NewValue) { m.ReplyToAddress = NewValue.trimmed(); }
+    void setReplyToAddress(const QString& NewValue);
     // The host setters drop NUL characters (also from the caller's variable)
     // and check the host at level SMTPHostValidation: 1 IsValidHostName, 2
     // Ping (the variable then holds the address that answered), 3
@@ -237,27 +246,82 @@ private:
     QString joined(const QStringList& list) const { return list.join(m_Delimiter); }
     bool hostAccepted(QString& value);
     bool prepareSend(SendValues& values);
+    // The refusals of texts that would reach a command or header line with
+    // a control character (or, in an address, a blank, "<" or ">").
+    QStringList unsafeMessageTexts() const;
+    QStringList unsafeSessionTexts() const;
 
-    // The session (SmtpSession.cpp).
+    // The session: SMTP in SmtpSession.cpp, the POP3 log-in in
+    // Pop3Session.cpp. Each is a state machine: a command is sent and the
+    // step recorded; the reply assembler hands each whole reply to the
+    // handler of the current step, which sends the next command. The caller's
+    // thread waits cooperatively (runSession) until the wanted step is
+    // reached, a failure was recorded, or the step's time has run out.
+    enum class SmtpStep
+    {
+        Closed,       // no SMTP session
+        Greeting,     // connected, awaiting 220
+        Hello,        // EHLO/HELO sent (again after TLS)
+        StartTls,     // STARTTLS sent
+        Handshake,    // TLS handshake under way
+        AuthLogin,    // AUTH LOGIN sent
+        AuthUser,     // user name sent
+        AuthPassword, // password sent
+        AuthPlain,    // AUTH PLAIN with its credentials sent
+        AuthCancel,   // an unknown prompt cancelled with "*"
+        Ready,        // open, no transaction
+        Mail,         // MAIL FROM sent
+        Recipient,    // a RCPT TO sent
+        Data,         // DATA sent
+        Body,         // the message stream is being written
+        EndOfData,    // the final "." written
+        Quit,         // QUIT sent
+    };
+    enum class Pop3Step
+    {
+        Closed,
+        Greeting,
+        Stls,
+        Handshake,
+        User,
+        Pass,
+        Quit,
+        Done
+    };
+
     class SessionWriter;
     bool OpenSession();
     bool openSession();
     void CloseSession();
     bool WaitForFlag(const bool& flag, qint32 seconds, bool timeoutIsError);
     template <typename Done> bool waitUntil(Done done, double seconds, bool timeoutIsError);
+    bool runSession(const std::function<bool()>& done, bool closing = false);
+    void setStep(SmtpStep step, qint32 seconds);
+    void setPop3Step(Pop3Step step);
+    bool stepExpired() const;
+    void stepTimedOut();
     void TimeoutFailure();
+    void recordFailure(const QString& text);
+    void raisePendingFailure();
     qint64 EstimateTransferSize() const;
     bool connectAttempts(const QString& host, quint16 port);
-    bool startTls(const QString& greeting);
-    bool sendCommand(const QString& command, bool traced = true);
+    bool configureTls(const QString& peerName);
+    void sendCommand(const QString& command, bool traced = true);
+    void sendHello();
+    void sendRecipient();
+    void useSocket(bool tls);
+    QSslSocket* tlsSocket() const;
     bool socketClosed() const;
     bool socketConnected() const;
     void closeSocket();
     void sendRun();
-    bool waitForChunk();
-    bool drainQueue();
+    bool pop3LogIn();
     void readReplies();
-    void replyArrived(const QByteArray& piece);
+    void smtpReply(const internal::Reply& reply);
+    void pop3Reply(const internal::Reply& reply);
+    void helloAnswered(const internal::Reply& reply);
+    void authReply(const internal::Reply& reply);
+    void encryptionStarted();
     void socketError(int qtError, const QString& description);
     void bytesWritten(qint64 bytes);
     qint32 messageTimeout() const;
@@ -288,29 +352,32 @@ private:
     QString m_CaFile;
     quint16 m_POP3Port = 110;
     QString m_TimeZoneOffset;
+    // The address and name texts as given, before the setters cleaned them,
+    // by what they are ("a Recipient address").
+    QMap<QString, QStringList> m_raw;
 
     // Session state.
-    QSslSocket* m_socket = nullptr;
+    QTcpSocket* m_socket = nullptr; // a QSslSocket when StartTls
     modMXQuery* m_mx = nullptr;
-    QByteArray m_received; // the start of a reply whose line end has not come yet
+    std::unique_ptr<internal::ReplyAssembler> m_replies;
+    SmtpStep m_step = SmtpStep::Closed;
+    Pop3Step m_pop3Step = Pop3Step::Closed;
+    double m_stepStart = 0;   // day clock: the step began, or the data last moved
+    qint32 m_stepSeconds = 0; // the step's time
+    quint64 m_stepSerial = 0; // counts steps, so a wait can see one pass
+    QStringList m_recipientsLeft;
     bool m_Connected = false;
     bool m_KeepOpen = false;
-    bool m_ReplyOk = false;
-    bool m_DataReady = false;
-    bool m_AuthLoginOffered = false;
     bool m_AuthEqualsLogin = false;
-    bool m_AuthAccepted = false;
+    bool m_LoginOffered = false;
+    bool m_PlainOffered = false;
     bool m_StartTlsOffered = false;
     bool m_Encrypted = false;
     bool m_socketFailed = false;
-    bool m_replyEnded = false;  // the last piece ended a reply ("250 ", not "250-")
-    bool m_Closing = false;     // QUIT sent: any answer ends the session
-    bool m_AuthPending = false; // AUTH Login sent, the log-in not yet over
-    int m_Pop3Step = 0;
-    bool m_Pop3Done = false;
+    bool m_probing = false;        // within the socket's own short wait for progress
+    bool m_failurePending = false; // texts recorded by a handler, not yet raised
+    bool m_loginRefused = false;   // the failure pending is a refused log-in
     qint64 m_BytesSent = 0;
-    qint64 m_BytesRemaining = 0;
-    bool m_SendProgressSeen = false;
     qint64 m_TotalEstimate = 0;
     int m_lastPercent = -1;
 };

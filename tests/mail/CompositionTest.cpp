@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace mail;
@@ -239,10 +240,7 @@ TEST_F(Composition, RefusalsAndFailuresRaiseSendFailed)
 
 TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
 {
-    mail.setEmailAddressValidation(0);
-    mail.setFrom("jan@voorbeeld.nl\nBcc: x@y.nl");
     mail.setSubject("Hallo\r\n.\r\nRSET");
-    mail.setReplyToAddress("a@b.nl\r\n.\r\nQUIT");
     mail.setXMailer("x\n.\nDATA");
     const QByteArray stream = written();
     for (const QByteArray& line : stream.split('\n')) {
@@ -250,6 +248,75 @@ TEST_F(Composition, HeaderValuesCannotBreakTheirLine)
         EXPECT_FALSE(line.startsWith("Bcc") || line.startsWith("RSET") || line.startsWith("QUIT"));
     }
     EXPECT_EQ(stream.count("\r\n.\r\n"), 1);
+}
+
+// Texts that go onto a command or header line as they are: a line break or
+// other control character in any of them is refused before a byte is
+// written, whatever the validation level, and the text names the field.
+TEST_F(Composition, ControlCharactersAndAddressSyntaxAreRefusedUpFront)
+{
+    struct Case
+    {
+        std::function<void(clsSendMail&)> set;
+        QString error;
+    };
+    const QList<Case> cases{
+        {[](clsSendMail& m) { m.setFrom("jan@voorbeeld.nl\nBcc: x@y.nl"); },
+         "Control character (U+000A) in the sender address"},
+        {[](clsSendMail& m) { m.setRecipient("x>\nRCPT TO:<other@example.nl"); },
+         "Control character (U+000A) in a Recipient address"},
+        {[](clsSendMail& m) { m.setCcRecipient(QString("a@b.nl") + QChar(0) + "c"); },
+         "Control character (U+0000) in a Cc address"},
+        {[](clsSendMail& m) { m.setBccRecipient("a@b.nl\rRSET"); },
+         "Control character (U+000D) in a Bcc address"},
+        {[](clsSendMail& m) { m.setReplyToAddress("a@b.nl\r\n.\r\nQUIT"); },
+         "Control character (U+000D) in the Reply-to address"},
+        {[](clsSendMail& m) { m.setRecipient("a b@voorbeeld.nl"); },
+         "Blank, '<' or '>' in a Recipient address: a b@voorbeeld.nl"},
+        {[](clsSendMail& m) { m.setRecipient("piet@voorbeeld.nl> NOTIFY=NEVER"); },
+         "Blank, '<' or '>' in a Recipient address: piet@voorbeeld.nl> NOTIFY=NEVER"},
+        // The setters drop CR LF pairs and tabs; the text given is refused
+        // all the same rather than joined.
+        {[](clsSendMail& m) { m.setRecipientDisplayName("Piet\r\nBcc: x@y.nl"); },
+         "Control character (U+000D) in a recipient's display name"},
+        {[](clsSendMail& m) { m.setRecipient("piet@voorbeeld.nl\r\n"); },
+         "Control character (U+000D) in a Recipient address"},
+        {[](clsSendMail& m) { m.setFromDisplayName("Jan\nBcc: x@y.nl"); },
+         "Control character (U+000A) in the sender's display name"},
+        {[](clsSendMail& m) { m.setRecipientDisplayName(QString("Pi") + QChar(0x2028) + "et"); },
+         "Control character (U+2028) in a recipient's display name"},
+        {[](clsSendMail& m) { m.setHallo("host\r\nRSET"); },
+         "Control character (U+000D) in the HELO name"},
+        {[](clsSendMail& m) { m.setUsername("jan\x7f"); },
+         "Control character (U+007F) in the user name"},
+        {[](clsSendMail& m) { m.setPassword("a\nPASS b"); },
+         "Control character (U+000A) in the password"},
+    };
+    for (const Case& c : cases) {
+        clsSendMail m(t.env);
+        m.setEmailAddressValidation(0);
+        m.setFrom("jan@voorbeeld.nl");
+        m.setRecipient("piet@voorbeeld.nl");
+        QString refusal;
+        QObject::connect(&m, &clsSendMail::SendFailed, [&](const QString& s) { refusal = s; });
+        c.set(m);
+        RecordingWriter w;
+        EXPECT_FALSE(m.writeMessage(w)) << c.error.toStdString();
+        EXPECT_EQ(refusal, c.error);
+        EXPECT_TRUE(w.bytes.isEmpty());
+    }
+
+    // An attachment whose file name holds a line break.
+    QTemporaryDir files;
+    clsSendMail m(t.env);
+    m.setFrom("jan@voorbeeld.nl");
+    m.setRecipient("piet@voorbeeld.nl");
+    m.setAttachment(writeFile(files, "a\nContent-Type: text.html", "x"));
+    QString refusal;
+    QObject::connect(&m, &clsSendMail::SendFailed, [&](const QString& s) { refusal = s; });
+    RecordingWriter w;
+    EXPECT_FALSE(m.writeMessage(w));
+    EXPECT_EQ(refusal, "Control character (U+000A) in an attachment's file name");
 }
 
 TEST(PrepareMessage, DotStuffingLineEndsAndFoldingAt998)

@@ -50,6 +50,34 @@ TEST(EncodeHeaderText, LineBreaksAreEncodedNotPassedOn)
     EXPECT_FALSE(EncodeHeaderText("Jan\nBcc: x@y.nl", true).contains('\n'));
 }
 
+// A display name's encoded word carries no address syntax (RFC 2047 5(3));
+// text beyond ISO-8859-1 goes as UTF-8, and no word cuts a character in two.
+TEST(EncodeHeaderText, NamesHideTheirSpecialsAndUtf8KeepsWholeCharacters)
+{
+    const QString name = "M" + QString(QChar(0xFC)) + "ller, \"Jan\" (x) <x@y.nl>; a\\b";
+    const QString encoded = EncodeHeaderText(name, true);
+    EXPECT_TRUE(encoded.startsWith("=?ISO-8859-1?"));
+    for (const char* special : {",", "\"", "<", ">", "@", "(", ")", ";", "\\"})
+        EXPECT_FALSE(encoded.contains(special)) << special;
+
+    const QString euro = QString(QChar(0x20AC));
+    EXPECT_EQ(EncodeHeaderText("5 " + euro, false), "=?UTF-8?B?NSDigqw=?=");
+    const QString long_ = euro.repeated(40);
+    for (const QString& words : {EncodeHeaderText(long_, false), EncodeHeaderText(long_, true)}) {
+        QString decoded;
+        for (const QString& word : words.split("\r\n\t")) {
+            EXPECT_LE(word.size(), 75) << word.toStdString();
+            ASSERT_TRUE(word.startsWith("=?UTF-8?B?")) << word.toStdString();
+            const QByteArray bytes = QByteArray::fromBase64(word.mid(10).chopped(2).toLatin1());
+            EXPECT_EQ(bytes.size() % 3, 0); // whole euro signs only
+            decoded += QString::fromUtf8(bytes);
+        }
+        EXPECT_EQ(decoded, long_);
+    }
+    // A plain text that looks like an encoded word is encoded itself.
+    EXPECT_TRUE(EncodeHeaderText("=?utf-8?q?nep?=", true).startsWith("=?ISO-8859-1?"));
+}
+
 TEST(EncodeBase64, LinesOf76CharactersEachEndingInCrLf)
 {
     EXPECT_EQ(EncodeBase64Bytes({}), "\r\n");

@@ -21,8 +21,10 @@ namespace testing_support {
 // its reply, and the lines are recorded. After a reply beginning "354" the data
 // through the line "." is one entry, recorded as "<data>" (the bytes in
 // `data`). Entries: "" answers nothing; "<close>" closes the connection (in
-// the data, at its first bytes); a reply ending in "<tls>" starts TLS once
-// sent; a "|" splits a reply into two writes `splitMs` apart.
+// the data, at its first bytes); "<stall>" after a 354 reply stops reading
+// for good (with a small receive buffer, so the sender's writes back up); a
+// reply ending in "<tls>" starts TLS once sent; a "|" splits a reply into two
+// writes `splitMs` apart.
 class ScriptedPeer : public QTcpServer
 {
 public:
@@ -43,6 +45,8 @@ protected:
     {
         auto* socket = new QSslSocket(this);
         socket->setSocketDescriptor(descriptor);
+        if (m_script.contains("<stall>"))
+            socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 8192);
         ++connections;
         QObject::connect(socket, &QIODevice::readyRead, socket, [this, socket] { read(socket); });
         reply(socket, next());
@@ -58,6 +62,12 @@ private:
         const bool tls = text.endsWith("<tls>");
         text.chop(tls ? 5 : 0);
         m_inData = text.startsWith("354");
+        if (m_inData && m_script.value(0) == "<stall>") {
+            m_script.removeFirst();
+            received << "<stalled>";
+            socket->setReadBufferSize(8192);
+            m_stalled = true;
+        }
         const QList<QByteArray> pieces = text.split('|');
         socket->write(pieces[0]);
         if (pieces.size() > 1) {
@@ -78,6 +88,8 @@ private:
     // Each command line, or the data through the line ".", gets its reply.
     void read(QSslSocket* socket)
     {
+        if (m_stalled)
+            return;
         m_buffer += socket->readAll();
         for (;;) {
             if (m_inData && !m_buffer.isEmpty() && m_script.value(0) == "<close>") {
@@ -103,6 +115,7 @@ private:
     QList<QByteArray> m_script;
     QByteArray m_buffer;
     bool m_inData = false;
+    bool m_stalled = false;
 };
 
 // A DNS server on 127.0.0.1 that answers each question with what `answer`

@@ -143,7 +143,7 @@ TEST_F(Session, EhloLogsInWithTheThreePrompts)
     mail->setHallo("  ");
     sendTo(peer);
     EXPECT_EQ(peer.received,
-              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH Login", "amFu", "Z2VoZWlt",
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH LOGIN", "amFu", "Z2VoZWlt",
                                  "MAIL FROM: <jan@voorbeeld.nl> AUTH=jan@voorbeeld.nl",
                                  "RCPT TO: <piet@voorbeeld.nl>", "DATA", "<data>", "QUIT"}));
     EXPECT_TRUE(statuses.contains("Host Login OK!"));
@@ -152,8 +152,8 @@ TEST_F(Session, EhloLogsInWithTheThreePrompts)
     for (const QString& line : traces)
         EXPECT_FALSE(line.contains("geheim") || line.contains("Z2VoZWlt"));
 
-    // Without an offer: five seconds, then on without a log-in. A password
-    // prompt the session did not ask for gets no answer.
+    // Without an offer the whole EHLO reply says so: on at once without a
+    // log-in. A password prompt the session did not ask for gets no answer.
     ScriptedPeer plain({Hi, "250 peer\r\n|" + AskPassword, Ok, Ok, Go, Queued, Bye});
     mail->setHallo("mijnhost");
     t.wait.pauses.clear();
@@ -161,9 +161,37 @@ TEST_F(Session, EhloLogsInWithTheThreePrompts)
     EXPECT_EQ(plain.received.mid(0, 2),
               (QList<QByteArray>{"EHLO mijnhost", "MAIL FROM: <jan@voorbeeld.nl>"}));
     EXPECT_TRUE(statuses.contains("Login Not Supported by Host, Continuing..."));
-    EXPECT_GE(waitedMs(), 5000);
+    EXPECT_LT(waitedMs(), 5000);
     EXPECT_FALSE(plain.received.contains("Z2VoZWlt"));
     EXPECT_EQ(successes, 2);
+}
+
+// Mechanism names go in capitals; PLAIN when it is the only one offered; the
+// name and password as their UTF-8 bytes.
+TEST_F(Session, LogInWithPlainWhenOnlyPlainIsOfferedAndUtf8Credentials)
+{
+    const QString user = QString::fromUtf8("j\u00fcrgen");
+    const QString password = QString::fromUtf8("w\u00e4chtwoord\u20ac");
+    ScriptedPeer plain(
+        {Hi, "250-peer\r\n250 AUTH PLAIN\r\n", "235 2.7.0 ok\r\n", Ok, Ok, Go, Queued, Bye});
+    mail->setUseAuthentication(true);
+    mail->setUsername(user);
+    mail->setPassword(password);
+    sendTo(plain);
+    EXPECT_EQ(plain.received.value(1),
+              "AUTH PLAIN " + ('\0' + user.toUtf8() + '\0' + password.toUtf8()).toBase64());
+    EXPECT_EQ(plain.received.value(2), "MAIL FROM: <jan@voorbeeld.nl>");
+    EXPECT_TRUE(statuses.contains("Host Login OK!"));
+    EXPECT_EQ(successes, 1) << failures.join('|').toStdString();
+    for (const QString& line : traces)
+        EXPECT_FALSE(line.contains(password) || line.contains(plain.received.value(1).mid(11)));
+
+    ScriptedPeer login({Hi, "250-peer\r\n250 AUTH=LOGIN\r\n", AskUser, AskPassword,
+                        "235 welcome\r\n", Ok, Ok, Go, Queued, Bye});
+    sendTo(login);
+    EXPECT_EQ(login.received.mid(1, 3), (QList<QByteArray>{"AUTH LOGIN", user.toUtf8().toBase64(),
+                                                           password.toUtf8().toBase64()}));
+    EXPECT_EQ(successes, 2) << failures.join('|').toStdString();
 }
 
 TEST_F(Session, LoginThatDoesNotEndIn235Fails)
@@ -173,7 +201,7 @@ TEST_F(Session, LoginThatDoesNotEndIn235Fails)
     mail->setUseAuthentication(true);
     sendTo(silent);
     EXPECT_EQ(silent.received,
-              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH Login", "", "*", "QUIT"}));
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "AUTH LOGIN", "", "*", "QUIT"}));
     EXPECT_EQ(failures, QStringList{"Login: Login failed"});
     EXPECT_TRUE(statuses.contains("Host Login Failed!"));
 
@@ -269,6 +297,26 @@ TEST_F(Session, SilentPeersTimeOutAfterTheFullTime)
     }
 }
 
+// A server that takes DATA and then stops reading: the send ends with the
+// time-out once nothing has moved for MessageTimeout, however many chunks
+// remain, and the queue in memory stays bounded meanwhile.
+TEST_F(Session, AServerThatStopsReadingFailsWithinTheMessageTimeout)
+{
+    ScriptedPeer peer({Hi, Helo, Ok, Ok, Go, "<stall>", Bye});
+    mail->setMessageTimeout(5);
+    mail->setAttachment(writeFile(dir, "groot.bin", QByteArray(8'000'000, '\x5A')));
+    t.wait.pauses.clear();
+    sendTo(peer);
+    EXPECT_EQ(peer.received.last(), "<stalled>");
+    EXPECT_EQ(failures, QStringList{Timeout});
+    EXPECT_EQ(successes, 0);
+    EXPECT_TRUE(statuses.contains("Sending Attachment, groot.bin..."));
+    // Five seconds without progress after the data that did move, then at
+    // most two for QUIT: not two per chunk (over 700 chunks here).
+    EXPECT_GE(waitedMs(), 5000);
+    EXPECT_LT(waitedMs(), 30000);
+}
+
 TEST_F(Session, RefusedConnectionAndConnectionLostDuringData)
 {
     quint16 closedPort = 0;
@@ -314,6 +362,61 @@ TEST_F(Session, Pop3RefusalOrSilenceEndsTheSendBeforeSmtp)
     sendTo(unused);
     EXPECT_EQ(failures, QStringList{Timeout});
     EXPECT_EQ(unused.connections, 0);
+    EXPECT_EQ(successes, 0);
+}
+
+// Under StartTls the POP3 log-in is encrypted too (STLS), or not sent at all.
+TEST_F(Session, Pop3LogInUnderStartTlsGoesOverTlsOrNotAtAll)
+{
+    const QString data = QStringLiteral(MAIL_TEST_DATA);
+    mail->setSMTPHost("localhost");
+    mail->setStartTls(true);
+    mail->setCaFile(data + "/test-ca.pem");
+    mail->setUsePopAuthentication(true);
+    mail->setPOP3Host("localhost");
+    mail->setUsername("jan");
+    mail->setPassword("geheim");
+
+    ScriptedPeer refusing({"+OK ready\r\n", "-ERR unknown command\r\n"});
+    ScriptedPeer unused(plainScript());
+    mail->setPOP3Port(refusing.port());
+    sendTo(unused);
+    EXPECT_EQ(refusing.received, QList<QByteArray>{"STLS"});
+    EXPECT_EQ(failures,
+              QStringList{"The POP3 Host does not offer STLS; the POP3 log-in was not sent"});
+    EXPECT_EQ(unused.connections, 0);
+
+    failures.clear();
+    ScriptedPeer pop(
+        {"+OK ready\r\n", "+OK begin TLS\r\n<tls>", "+OK\r\n", "+OK\r\n", "+OK bye\r\n"});
+    pop.tlsFolder = data;
+    ScriptedPeer smtp({Hi, "250-peer\r\n250 STARTTLS\r\n", "220 go ahead\r\n<tls>", Helo, Ok, Ok,
+                       Go, Queued, Bye});
+    smtp.tlsFolder = data;
+    mail->setPOP3Port(pop.port());
+    sendTo(smtp);
+    EXPECT_EQ(pop.received, (QList<QByteArray>{"STLS", "USER jan", "PASS geheim", "QUIT"}));
+    EXPECT_EQ(smtp.received.mid(0, 3),
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "STARTTLS", "EHLO voorbeeld.nl"}));
+    EXPECT_EQ(successes, 1) << failures.join('|').toStdString();
+}
+
+// Nothing of a send whose texts would break a command line reaches a server.
+TEST_F(Session, InjectedLineBreaksAreRefusedBeforeConnecting)
+{
+    ScriptedPeer peer(plainScript(2));
+    mail->setRecipient("x>\nRCPT TO:<other@example.nl");
+    sendTo(peer);
+    mail->setRecipient("piet@voorbeeld.nl");
+    mail->setHallo("mijnhost\r\nRSET");
+    sendTo(peer);
+    EXPECT_EQ(peer.connections, 0);
+    EXPECT_EQ(failures, (QStringList{"Control character (U+000A) in a Recipient address",
+                                     "Control character (U+000D) in the HELO name"}));
+
+    // Connect alone checks the session's own texts.
+    EXPECT_FALSE(mail->Connect());
+    EXPECT_EQ(peer.connections, 0);
     EXPECT_EQ(successes, 0);
 }
 
@@ -382,7 +485,7 @@ TEST_F(Session, StartTlsBeforeTheLogInOrNoSendAtAll)
     tls.tlsFolder = data;
     sendTo(tls);
     EXPECT_EQ(tls.received,
-              (QList<QByteArray>{"EHLO voorbeeld.nl", "STARTTLS", "EHLO voorbeeld.nl", "AUTH Login",
+              (QList<QByteArray>{"EHLO voorbeeld.nl", "STARTTLS", "EHLO voorbeeld.nl", "AUTH LOGIN",
                                  "amFu", "Z2VoZWlt", "MAIL FROM: <jan@voorbeeld.nl>",
                                  "RCPT TO: <piet@voorbeeld.nl>", "DATA", "<data>", "QUIT"}));
     EXPECT_EQ(successes, 1) << failures.join('|').toStdString();

@@ -8,8 +8,10 @@ most 998 bytes, one final "." line, dot-stuffing), and Python's email package
 must parse it without defects into the headers, body and attachment bytes
 that were asked for, with Bcc nowhere in it.
 """
+import email.header
 import email.policy
 import email.utils
+import inspect
 import os
 import random
 import subprocess
@@ -49,6 +51,13 @@ def parse(raw):
     for part in message.walk():
         check(not part.defects, f"defects in {part.get_content_type()}: {part.defects}")
     return message
+
+
+def strict_addresses(values):
+    """The strict address parser (the default where the option exists)."""
+    if "strict" in inspect.signature(email.utils.getaddresses).parameters:
+        return email.utils.getaddresses(values, strict=True)
+    return email.utils.getaddresses(values)
 
 
 def display(header):
@@ -109,12 +118,57 @@ with tempfile.TemporaryDirectory() as folder:
         check(part.get_payload(decode=True) == data, f"bytes of {name}")
     check(parts[1].get_content_type() == "application/pdf", parts[1].get_content_type())
 
-    # A body file is read as ISO-8859-1 bytes, and declared 8bit.
-    result = run("--print", "--from", "a@voorbeeld.nl", "--to", "b@voorbeeld.nl",
-                 "--body-file", "-", stdin=b"Cura\xe7ao\n")
-    message = parse(data_lines(result.stdout))
-    check(message["Content-Transfer-Encoding"] == "8bit", "body file: 8bit")
-    check(message.get_payload(decode=True) == b"\r\nCura\xe7ao\r\n\r\n\r\n\r\n", "body file bytes")
+    # A body file is read in the locale's encoding (UTF-8); one that is not
+    # valid UTF-8 byte for byte as ISO-8859-1. Either way declared 8bit, and
+    # text that fits ISO-8859-1 keeps its bytes.
+    for given, sent, charset in ((b"Cura\xe7ao\n", b"Cura\xe7ao", "iso-8859-1"),
+                                 ("Curaçao\n".encode(), b"Cura\xe7ao", "iso-8859-1"),
+                                 ("Prijs: 5 €\n".encode(), "Prijs: 5 €".encode(), "utf-8")):
+        result = run("--print", "--from", "a@voorbeeld.nl", "--to", "b@voorbeeld.nl",
+                     "--body-file", "-", stdin=given)
+        message = parse(data_lines(result.stdout))
+        check(message["Content-Transfer-Encoding"] == "8bit", f"body file {given!r}: 8bit")
+        check(message.get_content_charset() == charset, f"body file {given!r}: charset")
+        check(message.get_payload(decode=True) == b"\r\n" + sent + b"\r\n\r\n\r\n\r\n",
+              f"body file {given!r}: bytes")
+
+    # Hostile display names and file names come back as written, through the
+    # lenient parser and through the strict address parser on the raw header.
+    hostile = ["Müller, Jan", 'Renée "Ré" Dubois, jr.', 'Smith, "Bob" \\ <x@y.nl>',
+               "Zoë – € Łukasz (test)", "=?utf-8?q?nep?= <boef@example.com>"]
+    addresses = [f"r{i}@voorbeeld.nl" for i in range(len(hostile))]
+    names = ["rapport \"final\".txt", "Overzicht mei – café.txt", "€uro's & co (1).csv",
+             "plain.txt"]
+    paths = []
+    for name in names:
+        paths.append(os.path.join(folder, name))
+        with open(paths[-1], "wb") as f:
+            f.write(name.encode() * 3)
+    subject = "Factuur – € 12,50 voor Zoë"
+    result = run("--print", "--from", "jan@voorbeeld.nl", "--from-name", hostile[1],
+                 "--to", ";".join(addresses), "--to-name", ";".join(hostile),
+                 "--subject", subject, "--body", "Bedrag: € 12,50 – betaald",
+                 *[a for p in paths for a in ("--attach", p)])
+    check(result.returncode == 0, f"hostile: exit {result.returncode}: {result.stderr!r}")
+    raw = data_lines(result.stdout)
+    check(all(b < 128 for b in raw.split(b"\r\n\r\n", 1)[0]), "headers are 7-bit")
+    message = parse(raw)
+    check(display(message["From"]) == [(hostile[1], "jan@voorbeeld.nl")], f"From {message['From']}")
+    check(display(message["To"]) == list(zip(hostile, addresses)), f"To {message['To']}")
+    check(str(message["Subject"]) == subject, f"Subject {message['Subject']}")
+    parts = list(message.iter_parts())
+    check(parts[0].get_content().replace("\r\n", "\n").strip() == "Bedrag: € 12,50 – betaald",
+          "body with euro sign")
+    check([p.get_filename() for p in parts[1:]] == names,
+          f"file names {[p.get_filename() for p in parts[1:]]}")
+    legacy = BytesParser(policy=email.policy.compat32).parsebytes(raw)
+    for header, expected in (("From", [(hostile[1], "jan@voorbeeld.nl")]),
+                             ("To", list(zip(hostile, addresses)))):
+        pairs = strict_addresses(legacy.get_all(header))
+        decoded = [(str(email.header.make_header(email.header.decode_header(n))), a)
+                   for n, a in pairs]
+        check(decoded == expected, f"strict {header}: {decoded}")
+    check([p.get_param("name") for p in legacy.walk()][-1] is not None, "name= for old readers")
 
     # Refusals go to stderr with status 1, usage errors with status 2.
     result = run("--print", "--from", "a@voorbeeld.nl", "--to", "geen-adres")

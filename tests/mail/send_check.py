@@ -22,6 +22,7 @@ import threading
 from email.parser import BytesParser
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
 
 PROGRAM = sys.argv[1]
 failures = []
@@ -51,6 +52,13 @@ class Mailbox:
         self.messages.append((envelope.mail_from, list(envelope.rcpt_tos),
                               envelope.original_content))
         return "250 OK queued"
+
+
+def authenticator(server, session, envelope, mechanism, auth_data):
+    """Takes jürgen with the password geheim-€, both as UTF-8."""
+    ok = (isinstance(auth_data, LoginPassword) and auth_data.login == "jürgen".encode()
+          and auth_data.password == "geheim-€".encode())
+    return AuthResult(success=ok)
 
 
 def free_port(kind=socket.SOCK_STREAM):
@@ -145,6 +153,66 @@ with tempfile.TemporaryDirectory() as folder:
                                  (parts[2], "tabel.csv", second_bytes)):
             check(part.get_filename() == name, f"file name {part.get_filename()}")
             check(part.get_payload(decode=True) == data, f"bytes of {name}")
+
+    # Servers that require a log-in, offering LOGIN and PLAIN, or PLAIN
+    # only: the mechanism goes in capitals, the name and password as UTF-8,
+    # and hostile display names, file names and text outside ISO-8859-1
+    # come back from the delivered bytes as written.
+    hostile_file = os.path.join(folder, 'rapport "final" – café.txt')
+    with open(hostile_file, "wb") as f:
+        f.write(b"inhoud\r\n")
+    for exclude in ([], ["LOGIN"]):
+        box = Mailbox()
+        port = free_port()
+        secured = Controller(box, hostname="127.0.0.1", port=port, authenticator=authenticator,
+                             auth_required=True, auth_require_tls=False,
+                             auth_exclude_mechanism=exclude)
+        secured.start()
+        result = run("--smtp-host", "127.0.0.1", "--smtp-port", str(port), "--auth",
+                     "--username", "jürgen", "--from", "jurgen@voorbeeld.nl",
+                     "--from-name", "Müller, Jürgen", "--to", "piet@voorbeeld.nl",
+                     "--to-name", 'Renée "Ré" Dubois, jr.', "--subject", "Factuur – € 12",
+                     "--body", "Totaal: € 12", "--attach", hostile_file,
+                     env={"STRAATWIJS_MAIL_PASSWORD": "geheim-€"})
+        secured.stop()
+        what = f"auth {exclude or 'LOGIN PLAIN'}"
+        check(result.returncode == 0, f"{what}: exit {result.returncode}: {result.stderr!r}")
+        check(len(box.messages) == 1, f"{what}: {len(box.messages)} messages")
+        if not box.messages:
+            continue
+        message = BytesParser(policy=email.policy.default).parsebytes(box.messages[0][2])
+        check(message["From"].addresses[0].display_name == "Müller, Jürgen", f"{what}: From")
+        check([(a.display_name, a.addr_spec) for a in message["To"].addresses] ==
+              [('Renée "Ré" Dubois, jr.', "piet@voorbeeld.nl")], f"{what}: To {message['To']}")
+        check(str(message["Subject"]) == "Factuur – € 12", f"{what}: Subject")
+        parts = list(message.iter_parts())
+        check(parts[0].get_content().strip() == "Totaal: € 12", f"{what}: body")
+        check(parts[1].get_filename() == 'rapport "final" – café.txt',
+              f"{what}: file name {parts[1].get_filename()}")
+
+    # A wrong password is refused by the server, and said so.
+    box = Mailbox()
+    port = free_port()
+    secured = Controller(box, hostname="127.0.0.1", port=port, authenticator=authenticator,
+                         auth_required=True, auth_require_tls=False)
+    secured.start()
+    result = run("--smtp-host", "127.0.0.1", "--smtp-port", str(port), "--auth",
+                 "--username", "jürgen", "--from", "jurgen@voorbeeld.nl",
+                 "--to", "piet@voorbeeld.nl", "--body", "x",
+                 env={"STRAATWIJS_MAIL_PASSWORD": "fout"})
+    secured.stop()
+    check(result.returncode == 1 and not box.messages, f"wrong password: {result}")
+    check(b"Login: Login failed" in result.stderr, f"wrong password text {result.stderr!r}")
+
+    # A line break in a recipient reaches no server: status 1, nothing sent.
+    before = len(mailbox.messages)
+    result = run(*server, "--from", "jan@voorbeeld.nl",
+                 "--to", "x>\nRCPT TO:<other@example.nl", "--address-validation", "0",
+                 "--body", "x")
+    check(result.returncode == 1, f"injection: exit {result.returncode}")
+    check(b"Control character (U+000A) in a Recipient address" in result.stderr,
+          f"injection text {result.stderr!r}")
+    check(len(mailbox.messages) == before, "injection: nothing delivered")
 
     # A refused recipient: status 1, the server's reply on stderr.
     result = run(*server, "--from", "jan@voorbeeld.nl", "--to", "weg@voorbeeld.nl",
