@@ -4,6 +4,7 @@
 #include "lookup/Lease.h"
 #include "lookup/PostcodeLookup.h"
 #include "lookup/QueueStatus.h"
+#include "messages/MessageLog.h"
 #include "platform/HostIdentity.h"
 #include "platform/MessageSink.h"
 #include "platform/RunError.h"
@@ -17,26 +18,11 @@ namespace app {
 
 namespace {
 
-// A text from the queue on one line of its own: control characters shown
-// escaped, so no query text can start a line.
+// A text from the queue on one line of its own, as the message log shows
+// it: no query text can start a line.
 QString oneLine(const QString& text)
 {
-    QString out;
-    for (const QChar c : text) {
-        if (c == u'\n')
-            out += QStringLiteral("\\n");
-        else if (c == u'\r')
-            out += QStringLiteral("\\r");
-        else if (c == u'\t')
-            out += QStringLiteral("\\t");
-        else if (c == u'\\')
-            out += QStringLiteral("\\\\");
-        else if (c.category() == QChar::Other_Control)
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
+    return messages::MessageLog::escapeControls(text);
 }
 
 // Messages one line each on a stream; none at all without one.

@@ -217,7 +217,8 @@ TEST(HeadlessRun, AKilledHarvestersRequestIsTakenBackAndTheQueueShown)
     EXPECT_EQ(released, 0) << err4.toStdString();
     EXPECT_TRUE(lines.contains("teruggegeven: in behandeling zonder lease\n"))
         << lines.toStdString();
-    EXPECT_TRUE(lines.contains("(Stad\\nVerzoek 1 (1010, S) teruggegeven, M)"));
+    EXPECT_TRUE(lines.contains("(Stad\\nVerzoek 1 (1010, S) teruggegeven, M)"))
+        << lines.toStdString();
     EXPECT_FALSE(lines.contains("\nVerzoek 1 (1010"));
     EXPECT_EQ(t.countStatus("L"), 0);
     EXPECT_EQ(std::get<0>(next.run({"--status", "--db-sqlite", "/etc/passwd/queue.db"})), 1);
