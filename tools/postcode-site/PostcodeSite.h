@@ -33,7 +33,7 @@ struct SiteOptions
     QString charset = QStringLiteral("utf-8"); // or "iso-8859-1"
     bool charsetInHeader = true;               // else only the page's meta tag names it
     bool compress = false;                     // deflate when the client accepts it
-    QMap<QString, QByteArray> fixedPages;
+    QMap<QString, QByteArray> fixedPages = {};
 };
 
 struct SeenRequest

@@ -358,8 +358,9 @@ TEST(MDIStraatwijs, ClosingDuringABatchGivesTheRequestBack)
     w.show();
     f.db.addRequest("1012", "S");
     f.t.wait.during = [&](qint32 ms) {
-        if (ms > lookup::PagePollMs && w.isVisible())
+        if (ms > lookup::PagePollMs && w.isVisible()) {
             EXPECT_FALSE(w.close()); // deferred until the batch has unwound
+        }
     };
     f.doSmall("1");
     EXPECT_EQ(f.db.statuses("1012"), QStringList{"N"});
