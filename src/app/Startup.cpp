@@ -30,7 +30,7 @@ std::optional<Exit> openLogFile(const Options& options, messages::MessageLog& lo
         return std::nullopt;
     QString name = *options.logFile;
     messages::OpenLogFile(log, env, name, QStringLiteral("APPEND"), 1);
-    if (log.LogFileNumber > 0)
+    if (log.logFileNumber() > 0)
         return std::nullopt;
     return Exit{ExitUsage, QStringLiteral("--log-file: cannot open '%1' for appending.\nTry "
                                           "'straatwijs --help'.\n")

@@ -17,10 +17,10 @@ void OpenLogFile(MessageLog& log, const platform::Env& env, QString& LogFileName
                                       title + QStringLiteral(".Log"))
                 .toString();
     const filelib::Context ctx{env, log};
-    log.LogFileNumber = filelib::FileOpen(
+    const qint16 number = qint16(filelib::FileOpen(
         ctx, LogFileName, QStringLiteral("Logfiles (*.log)|*.log|Alle bestanden (*.*)|*.*"),
-        FileMode, FileDir);
-    log.LogFileCommandMode = FileCommandMode;
+        FileMode, FileDir));
+    log.setLogFile(number, FileCommandMode);
     platform::NumberedFiles* files = env.files;
     log.setLogWriter(
         [files](qint16 number, const QByteArray& line) { files->write(number, line); });

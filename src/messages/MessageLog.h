@@ -36,7 +36,6 @@ public:
     qint32 AddMsgBoxMeldingJN(const QString& MeldTxt1, const QString& MeldTxt2 = {},
                               int SoortBox = 0, bool Startpunt = false, quint32 Kleur = 0) override;
     void ClearAlg();
-    void PrintAlg() {}
 
     // Every message is one line, whatever its text holds: control
     // characters and line separators are written as \n, \r, \t, \xNN or
@@ -55,8 +54,13 @@ public:
     // When the writer throws, the copy is switched off (LogFileNumber 0)
     // and one message says why; the message itself is still logged.
     // OpenLogFile (LogFile.h) sets the numbers and the writer.
-    qint16 LogFileNumber = 0;
-    qint16 LogFileCommandMode = 0;
+    qint16 logFileNumber() const { return LogFileNumber; }
+    qint16 logFileCommandMode() const { return LogFileCommandMode; }
+    void setLogFile(qint16 fileNumber, qint16 commandMode)
+    {
+        LogFileNumber = fileNumber;
+        LogFileCommandMode = commandMode;
+    }
     void setLogWriter(std::function<void(qint16 fileNumber, const QByteArray& line)> writer)
     {
         m_logWriter = std::move(writer);
@@ -77,6 +81,8 @@ private:
     QString copyToLogFile(const QString& MeldTxt);
     void letEventsRun();
 
+    qint16 LogFileNumber = 0;
+    qint16 LogFileCommandMode = 0;
     platform::Prompts& m_prompts;
     platform::Wait* m_wait;
     QString m_text;

@@ -1,6 +1,7 @@
 #include "shell/WindowPlacement.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace shell {
 
@@ -17,6 +18,14 @@ void fitAxis(double& start, double& length, double extra, double minimum, double
     start = std::clamp(start, areaStart, areaStart + areaLength - length - extra);
 }
 } // namespace
+
+Placement boundedPlacement(const Placement& p)
+{
+    const auto bounded = [](double twips) {
+        return std::isnan(twips) ? 0.0 : std::clamp(twips, -1e8, 1e8);
+    };
+    return Placement{bounded(p.top), bounded(p.left), bounded(p.width), bounded(p.height)};
+}
 
 Placement fitPlacement(const Placement& p, const platform::TwipsRect& available,
                        const FrameExtents& frame, const Placement& minimum)

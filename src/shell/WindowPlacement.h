@@ -18,6 +18,11 @@ struct FrameExtents
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// A stored placement with numbers far beyond any screen (or no numbers:
+// "nan", "inf") brought within what pixels can hold, so that turning it into
+// pixels cannot overflow: each value within +-1e8 twips, NaN as 0.
+Placement boundedPlacement(const Placement& p);
+
 // Where a stored placement opens: moved and, when it is larger, shrunk so
 // that the window with its frame lies inside `available` (the screen less
 // its panels). A window narrower or lower than `minimum` grows to it, as far

@@ -31,7 +31,7 @@ TEST(LogFile, AppendsEveryMessageToTheRememberedFile)
         OpenLogFile(log, te.env, name, "append", 1);
         EXPECT_EQ(name, "Straatwijs.Log");
         log.AddMsgBoxMelding(message, "Titel");
-        te.files.close(log.LogFileNumber);
+        te.files.close(log.logFileNumber());
     }
     QDir::setCurrent(before);
     EXPECT_EQ(content(dir.filePath("Straatwijs.Log")), "Titel\r\neen\r\nTitel\r\ntwee\r\n");

@@ -82,19 +82,18 @@ TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
         lines << line;
     });
     log.AddMelding("not copied");
-    log.LogFileNumber = 1;
-    log.LogFileCommandMode = 2;
+    log.setLogFile(1, 2);
     log.AddMelding("still not");
-    log.LogFileCommandMode = 3;
+    log.setLogFile(1, 3);
     log.AddMelding(QString::fromUtf8("caf\u00E9 \u20AC \U0001F600"), 8);
     EXPECT_EQ(lines, QList<QByteArray>{"caf\xE9 ? ?\r\n"});
 
     // A failing write switches the copy off, says so once, and loses no
     // message.
-    log.LogFileNumber = 99;
+    log.setLogFile(99, 3);
     log.AddMelding("kept");
     log.AddMelding("next");
-    EXPECT_EQ(log.LogFileNumber, 0);
+    EXPECT_EQ(log.logFileNumber(), 0);
     EXPECT_TRUE(log.text().endsWith("kept\r\nLog file 99 could not be written (Error 61: Disk full "
                                     "(Put)); messages are no longer copied to it.\r\nnext\r\n"))
         << log.text().toStdString();
@@ -109,8 +108,7 @@ TEST(MessageLog, ControlCharactersNeverBreakALine)
     QString echoed;
     log.setEcho([&](const QString& t) { echoed += t; });
     QList<QByteArray> copied;
-    log.LogFileNumber = 1;
-    log.LogFileCommandMode = 1;
+    log.setLogFile(1, 1);
     log.setLogWriter([&](qint16, const QByteArray& line) { copied << line; });
 
     const QString planted = QString::fromUtf8("1011\n9999 (S): 25 rijen opgeslagen, status Y\r"

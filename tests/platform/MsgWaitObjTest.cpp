@@ -97,6 +97,7 @@ TEST(MsgWaitObj, RealWaitOnTheEventLoopLastsTheTime)
     const quint32 start = clock.GetTickCount();
     EXPECT_EQ(MsgWaitObj(50, clock, events), WaitTimeout);
     const quint32 spent = clock.GetTickCount() - start;
+    // Only the lower bound: how much later a loaded machine wakes us says
+    // nothing about the wait.
     EXPECT_GE(spent, 50u);
-    EXPECT_LT(spent, 1000u);
 }

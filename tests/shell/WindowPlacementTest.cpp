@@ -1,7 +1,9 @@
 #include "shell/WindowPlacement.h"
 #include "support/TestEnv.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace shell;
 using platform::TwipsRect;
@@ -48,6 +50,17 @@ TEST(FitPlacement, KeepsAFittingWindowAndBringsOthersOntoTheScreen)
     const Placement zero = fitPlacement({}, Available, Frame, Minimum);
     EXPECT_EQ(zero.width, Minimum.width);
     EXPECT_EQ(zero.height, Minimum.height);
+    // Numbers no screen has (twenty digits, infinities, not a number) open
+    // on the screen too, once bounded.
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Placement& absurd :
+         {Placement{1e20, -1e20, 1e20, 1e20}, Placement{inf, -inf, inf, inf},
+          Placement{NAN, NAN, NAN, NAN}}) {
+        const Placement p = fitPlacement(boundedPlacement(absurd), Available, Frame, Minimum);
+        EXPECT_TRUE(inside(p, Available, Frame)) << p.left << "," << p.top;
+        EXPECT_GE(p.width, Minimum.width);
+        EXPECT_GE(p.height, Minimum.height);
+    }
     // A screen smaller than the minimum: the screen wins.
     const Placement tiny = fitPlacement({}, TwipsRect{0, 0, 2000, 1000}, Frame, Minimum);
     EXPECT_TRUE(inside(tiny, TwipsRect{0, 0, 2000, 1000}, Frame));

@@ -2,11 +2,13 @@
 
 #include "SiteData.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 #include <memory>
+#include <utility>
 
 namespace postcodesite {
 
@@ -126,6 +128,7 @@ void PostcodeSite::handle(QTcpSocket* socket, const QByteArray& head)
     int delay = m_options.slowMs;
     QByteArray path = target.left(target.indexOf('?'));
     takePrefix(path, "/slow", &delay);
+    const bool held = takePrefix(path, "/held") && !m_heldReleased;
     if (m_options.failAfterRequests > 0 && m_requests.size() > m_options.failAfterRequests &&
         m_options.failStatus == 0) {
         socket->abort();
@@ -138,10 +141,23 @@ void PostcodeSite::handle(QTcpSocket* socket, const QByteArray& head)
         if (!hang)
             socket->disconnectFromHost();
     };
-    if (delay > 0)
+    if (held)
+        m_held.append([socket = QPointer<QTcpSocket>(socket), respond] {
+            if (socket)
+                respond();
+        });
+    else if (delay > 0)
         QTimer::singleShot(delay, socket, respond);
     else
         respond();
+}
+
+void PostcodeSite::releaseHeld()
+{
+    m_heldReleased = true;
+    const QList<std::function<void()>> held = std::exchange(m_held, {});
+    for (const auto& answer : held)
+        answer();
 }
 
 bool PostcodeSite::overLimit(QList<qint64>& times, int limit)
@@ -165,6 +181,7 @@ QByteArray PostcodeSite::answer(const QByteArray& target, const QByteArray& acce
     const QByteArray query = q < 0 ? QByteArray() : target.mid(q + 1);
     int ignored = 0;
     takePrefix(path, "/slow", &ignored);
+    takePrefix(path, "/held");
     hang = takePrefix(path, "/hang") || m_options.hang;
     QList<QByteArray> headers;
     if (cookie.isEmpty())

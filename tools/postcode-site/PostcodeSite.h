@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
+#include <functional>
 
 namespace postcodesite {
 
@@ -14,6 +15,7 @@ namespace postcodesite {
 // harvester can be pointed at them through its base address:
 //   /hang/...       the page starts but never completes
 //   /slow/MS/...    the answer comes after MS milliseconds
+//   /held/...       the answer comes once releaseHeld() is called
 //   /redirect/...   a 302 to the same address without the prefix
 //   /status/N/...   an error page with HTTP status N
 // A prefix registered in fixedPages serves that markup for every address
@@ -31,7 +33,7 @@ struct SiteOptions
     QString charset = QStringLiteral("utf-8"); // or "iso-8859-1"
     bool charsetInHeader = true;               // else only the page's meta tag names it
     bool compress = false;                     // deflate when the client accepts it
-    QMap<QString, QByteArray> fixedPages;
+    QMap<QString, QByteArray> fixedPages = {};
 };
 
 struct SeenRequest
@@ -55,6 +57,10 @@ public:
     QString baseUrl() const;
     QString errorString() const { return m_server.errorString(); }
 
+    // Answers every request held so far under /held, and from now on
+    // answers such requests at once.
+    void releaseHeld();
+
     SiteOptions& options() { return m_options; }
     const QList<SeenRequest>& requests() const { return m_requests; }
 
@@ -72,6 +78,8 @@ private:
     QList<qint64> m_requestTimes;
     QElapsedTimer m_clock;
     int m_sessions = 0;
+    QList<std::function<void()>> m_held;
+    bool m_heldReleased = false;
 };
 
 } // namespace postcodesite

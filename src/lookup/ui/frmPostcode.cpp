@@ -16,14 +16,18 @@ frmPostcode::frmPostcode(lookup::PostcodeLookup& engine, QWidget* parent)
     : QWidget(parent), m_engine(engine)
 {
     Frame3 = new QFrame(this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
     auto* view = new platform::BrowserView(Frame3);
+    view->setObjectName(QStringLiteral("brwWebBrowser"));
     view->follow(m_engine.browser());
     view->setPlaceholderText(
         QStringLiteral("Nog geen pagina. Zodra een batch (menu Handmatig) een verzoek "
                        "behandelt, verschijnt hier de pagina van de postcodesite."));
     brwWebBrowser = view;
     cmdBack = new QPushButton(QStringLiteral("Terug"), Frame3);
+    cmdBack->setObjectName(QStringLiteral("cmdBack"));
     cmdRefresh = new QPushButton(QStringLiteral("Refresh pagina"), Frame3);
+    cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
     Frame3->setVisible(true);
 }
 
@@ -69,15 +73,6 @@ void frmPostcode::Reposition(const QVariant& RequestedHeight, const QString& Pos
     w->setGeometry(platform::toPixels(*area, r));
     if (ParmSetFocus)
         setFocus();
-}
-
-void frmPostcode::setBrowserPane(QWidget* pane)
-{
-    pane->setParent(Frame3);
-    pane->setGeometry(brwWebBrowser->geometry());
-    delete brwWebBrowser;
-    brwWebBrowser = pane;
-    pane->show();
 }
 
 void frmPostcode::resizeEvent(QResizeEvent* event)

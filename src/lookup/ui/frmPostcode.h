@@ -14,7 +14,7 @@ namespace lookup::ui {
 
 // The lookup form: a view on the lookup engine, which the shell owns. Frame3
 // fills the form and holds the browser pane (following the engine's
-// browser) and the two buttons (which do nothing). Meant as an MDI child.
+// browser) and two buttons. Meant as an MDI child.
 class frmPostcode : public QWidget
 {
     Q_OBJECT
@@ -30,16 +30,9 @@ public:
     // twips or a text like "75%", at the bottom for "Bottom", else the top.
     void Reposition(const QVariant& RequestedHeight, const QString& Position, bool ParmSetFocus);
 
-    // Puts a browser view in place of the pane; the form takes ownership.
-    void setBrowserPane(QWidget* pane);
-
-    lookup::PostcodeLookup& engine() { return m_engine; }
-
-    qint16 PaneMargin = 0;
-    QFrame* Frame3;
-    QWidget* brwWebBrowser;
-    QPushButton* cmdBack;
-    QPushButton* cmdRefresh;
+    // The pane layout's margin in twips: 0 before the first layout, 50 after
+    // the load.
+    qint16 paneMargin() const { return PaneMargin; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +45,14 @@ private:
     QWidget* dockedWindow();
 
     lookup::PostcodeLookup& m_engine;
+    qint16 PaneMargin = 0;
+    // The controls carry their names as object names.
+    QFrame* Frame3;
+    QWidget* brwWebBrowser;
+    // "Terug" and "Refresh pagina": laid out below the pane and, as the form
+    // always had them, without an action.
+    QPushButton* cmdBack;
+    QPushButton* cmdRefresh;
 };
 
 } // namespace lookup::ui

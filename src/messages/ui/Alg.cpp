@@ -3,10 +3,8 @@
 #include "messages/AlgLayout.h"
 #include "platform/ui/TwipsGeometry.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QEvent>
-#include <QGroupBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -14,12 +12,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QVBoxLayout>
 
 namespace messages::ui {
 
@@ -68,20 +64,7 @@ Alg::Alg(MessageLog& log, QWidget* parent) : QWidget(parent), m_log(log)
     // The log is bounded; an undo history of every insertion would not be.
     AlgText->document()->setUndoRedoEnabled(false);
     AlgText->setPlainText(withoutCr(m_log.text()));
-
-    FrameCheckVragen =
-        new QGroupBox(QStringLiteral("Geef aan welke opties van toepassing zijn"), this);
-    FrameCheckVragen->setObjectName(QStringLiteral("FrameCheckVragen"));
-    auto* questions = new QVBoxLayout(FrameCheckVragen);
-    auto* dummy = new QCheckBox(QStringLiteral("Dummy"), FrameCheckVragen);
-    dummy->setObjectName(QStringLiteral("CheckVraag"));
-    CheckVraag.append(dummy);
-    questions->addWidget(dummy);
-    VragenKlaar = new QPushButton(QStringLiteral("Ok"), FrameCheckVragen);
-    VragenKlaar->setObjectName(QStringLiteral("VragenKlaar"));
-    questions->addWidget(VragenKlaar);
-    FrameCheckVragen->hide();
-    connect(VragenKlaar, &QPushButton::clicked, this, [this] { CheckOk = true; });
+    setFocusProxy(AlgText);
 
     connect(&m_log, &MessageLog::prefixRemoved, this, &Alg::mirrorRemoval);
     connect(&m_log, &MessageLog::textInserted, this, &Alg::mirrorInsertion);

@@ -3,16 +3,12 @@
 #include "messages/MessageLog.h"
 #include "platform/Layout.h"
 
-#include <QList>
 #include <QVariant>
 #include <QWidget>
 
-class QCheckBox;
-class QGroupBox;
 class QMdiSubWindow;
 class QMenu;
 class QPrinter;
-class QPushButton;
 class QTextEdit;
 
 namespace messages::ui {
@@ -26,22 +22,11 @@ class Alg : public QWidget
 public:
     explicit Alg(MessageLog& log, QWidget* parent = nullptr);
 
-    // Set by a click on VragenKlaar; nothing reads it.
-    bool CheckOk = false;
-
-    QTextEdit* AlgText;
-    QGroupBox* FrameCheckVragen; // never shown
-    QList<QCheckBox*> CheckVraag;
-    QPushButton* VragenKlaar;
-
     // Docks the window along the bottom of the MDI area, RequestedHeight
     // high (a text such as "25%", or twips); Position is remembered but the
     // window always ends at the bottom edge. Without an MDI area it only
     // remembers its arguments.
     void Reposition(const QVariant& RequestedHeight, const QString& Position, bool ParmSetFocus);
-    // Pane colour, window colour (0x00BBGGRR) and pane margin in twips
-    // (0: chosen from the width at the next layout).
-    void SetBackColor(quint32 BackColorText, quint32 BackColorMain, qint16 ExtMarge = 0);
     // Lays the pane out inside the window with the margin ExtMarge.
     void SizeAlgText();
     // Prints the pane (the selection, if any) through the print dialog, on
@@ -56,12 +41,19 @@ public:
     int paneHeightFor(int lines) const;
     // The pane's context menu: the usual text commands, then printing.
     QMenu* contextMenu();
-    void PrintAlg() {}
     void ClearAlg() { m_log.ClearAlg(); }
 
     // The MDI child this window lives in; null outside an MDI area.
     QMdiSubWindow* subWindow() const;
     platform::WindowState state() const;
+
+    // Kept for callers of the window's interface; the program itself calls
+    // neither.
+    // Pane colour, window colour (0x00BBGGRR) and pane margin in twips
+    // (0: chosen from the width at the next layout).
+    void SetBackColor(quint32 BackColorText, quint32 BackColorMain, qint16 ExtMarge = 0);
+    // Does nothing: printing is AfdrukkenMeldingen.
+    void PrintAlg() {}
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -76,6 +68,9 @@ private:
     void watchWindowState();
 
     MessageLog& m_log;
+    // The log's pane, object name "AlgText". Focus given to the window goes
+    // to it.
+    QTextEdit* AlgText;
     QVariant m_RequestedHeight; // invalid until the first Reposition
     QString m_Position;
     QVariant m_LastWindowState; // invalid until the first resize

@@ -151,13 +151,11 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
     createStatusBar();
     connect(&m_harvest, &Harvest::runningChanged, this, &MDIStraatwijs::batchRunning);
     connect(&m_harvest, &Harvest::requestStarted, this, [this](int i, int n) {
-        m_stepState = Step{i, n};
+        m_batch.requestStarted(i, n);
         showProgress();
     });
-    connect(&m_harvest, &Harvest::pauseStarted, this, [this](qint32 milliseconds) {
-        m_stepState.requestDone = true;
-        pauseStarted(milliseconds);
-    });
+    connect(&m_harvest, &Harvest::pauseStarted, this,
+            [this](qint32 milliseconds) { pauseStarted(milliseconds, true); });
     connect(&m_harvest, &Harvest::repositionLookup, this,
             [this](const QVariant& height, const QString& position, bool focus) {
                 if (!m_lookupForm || !m_lookupReposition)
@@ -168,24 +166,22 @@ MDIStraatwijs::MDIStraatwijs(Shell& shell, CommandBoundary& boundary, QWidget* p
             });
     lookup::PostcodeLookup& engine = m_shell.engine();
     connect(&engine, &lookup::PostcodeLookup::requestStarted, this, [this](const QString& query) {
-        m_stepState.query = query;
-        m_stepState.requestDone = false;
-        m_stepState.page = m_stepState.pages = 0;
+        m_batch.queryStarted(query);
         showProgress();
     });
     connect(&engine, &lookup::PostcodeLookup::pageRead, this, [this](qint64 page, qint64 pages) {
-        m_stepState.page = page;
-        m_stepState.pages = pages;
-        m_stepState.pausing = false;
+        m_batch.pageRead(page, pages);
         showProgress();
     });
-    connect(&engine, &lookup::PostcodeLookup::pauseStarted, this, &MDIStraatwijs::pauseStarted);
+    connect(&engine, &lookup::PostcodeLookup::pauseStarted, this,
+            [this](qint32 milliseconds) { pauseStarted(milliseconds, false); });
     connect(&m_shell, &Shell::lookupLoaded, this, &MDIStraatwijs::showLookupForm);
 
     m_placementSettles.setSingleShot(true);
     m_placementSettles.setInterval(300);
     connect(&m_placementSettles, &QTimer::timeout, this, &MDIStraatwijs::placementSettled);
 
+    Timer1.setParent(this);
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(1000);
     Timer1.setSingleShot(true);
@@ -274,7 +270,7 @@ void MDIStraatwijs::batchRunning(bool running)
         m_countdown.start();
     } else {
         m_countdown.stop();
-        m_stepState = Step{};
+        m_batch.reset();
         // A batch that ran to its end shows it full until the next one.
         switch (m_harvest.outcome()) {
         case Harvest::Outcome::Done:
@@ -295,10 +291,9 @@ void MDIStraatwijs::batchRunning(bool running)
     }
 }
 
-void MDIStraatwijs::pauseStarted(qint32 milliseconds)
+void MDIStraatwijs::pauseStarted(qint32 milliseconds, bool requestDone)
 {
-    m_stepState.pausing = true;
-    m_stepState.pauseEnds = m_shell.env().tick->GetTickCount() + quint32(milliseconds);
+    m_batch.pauseStarted(m_shell.env().tick->GetTickCount(), milliseconds, requestDone);
     showProgress();
 }
 
@@ -306,21 +301,9 @@ void MDIStraatwijs::showProgress()
 {
     if (!m_harvest.running())
         return;
-    const Step& s = m_stepState;
-    m_progress->setRange(0, qMax(1, s.requests));
-    m_progress->setValue(qBound(0, s.request - (s.requestDone ? 0 : 1), m_progress->maximum()));
-    QStringList parts;
-    if (s.requests > 0)
-        parts << QStringLiteral("Verzoek %1 van %2").arg(s.request).arg(s.requests) +
-                     (s.query.isEmpty() ? QString() : QStringLiteral(": ") + s.query);
-    if (s.pages > 0)
-        parts << QStringLiteral("pagina %1 van %2").arg(s.page).arg(s.pages);
-    if (s.pausing) {
-        const qint32 left = qint32(s.pauseEnds - m_shell.env().tick->GetTickCount());
-        if (left > 0)
-            parts << QStringLiteral("pauze nog %1 s").arg((left + 999) / 1000);
-    }
-    m_step->setText(parts.join(QStringLiteral("  ·  ")));
+    m_progress->setRange(0, m_batch.total());
+    m_progress->setValue(m_batch.done());
+    m_step->setText(m_batch.text(m_shell.env().tick->GetTickCount()));
 }
 
 // The engine has loaded (on a harvest command's first use): show the form
@@ -393,7 +376,7 @@ void MDIStraatwijs::MDIForm_Load()
     m_alg->Reposition(percent(logShare()), QStringLiteral("Bottom"), false);
     m_shell.load();
     mnuAutosmall32->setChecked(m_shell.autostart());
-    m_alg->AlgText->setFocus();
+    m_alg->setFocus();
     Timer1.start();
 }
 
@@ -417,10 +400,7 @@ void MDIStraatwijs::applyPlacement(const Placement& p)
 
 void MDIStraatwijs::fitOntoScreen(const Placement& stored)
 {
-    // A stored number far beyond any screen must not overflow the pixels.
-    const auto bounded = [](double twips) { return std::clamp(twips, -1e8, 1e8); };
-    const Placement p{bounded(stored.top), bounded(stored.left), bounded(stored.width),
-                      bounded(stored.height)};
+    const Placement p = boundedPlacement(stored);
     const double dx = screen()->logicalDotsPerInchX();
     const double dy = screen()->logicalDotsPerInchY();
     const QPoint centre(twipsToPixels(p.left + p.width / 2, dx),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/BatchProgress.h"
 #include "shell/CommandBoundary.h"
 #include "shell/Harvest.h"
 #include "shell/Shell.h"
@@ -52,19 +53,6 @@ public:
     messages::ui::Alg* alg() const { return m_alg; }
     QMdiSubWindow* algWindow() const { return m_algWindow; }
 
-    QMenu* nmuBestand;
-    QAction* mnuAfdrukken;
-    QAction* mnuAfdrukvoorbeeld;
-    QAction* mnuAutosmall32;
-    QAction* mnuStreep1;
-    QAction* mnuEinde;
-    QMenu* mnuHandmatig;
-    QAction* mnuDoBig;
-    QAction* mnuDoSmall;
-    QAction* mnuDoMinimal;
-    QAction* mnuStoppen;
-    QTimer Timer1;
-
     // What the upper part shows before the lookup form has a page.
     static QString startHint();
     // The message window's share of the client area, in percent: a quarter,
@@ -98,7 +86,7 @@ private:
     void runCommand(const std::function<Harvest::Ending()>& command);
     void showLookupForm();
     void batchRunning(bool running);
-    void pauseStarted(qint32 milliseconds);
+    void pauseStarted(qint32 milliseconds, bool requestDone);
     void showProgress();
     void MDIForm_Load();
     void MDIForm_Resize();
@@ -125,15 +113,22 @@ private:
     QProgressBar* m_progress = nullptr;
     QLabel* m_step = nullptr;
     QTimer m_countdown;
-    struct Step
-    {
-        int request = 0, requests = 0;
-        QString query;
-        qint64 page = 0, pages = 0;
-        quint32 pauseEnds = 0; // tick count
-        bool pausing = false;
-        bool requestDone = false; // the pause after it has begun
-    } m_stepState;
+    BatchProgress m_batch;
+
+    // The menus and the autostart timer; each carries its name as its
+    // object name, so a test finds it with findChild.
+    QMenu* nmuBestand;
+    QAction* mnuAfdrukken;
+    QAction* mnuAfdrukvoorbeeld;
+    QAction* mnuAutosmall32;
+    QAction* mnuStreep1;
+    QAction* mnuEinde;
+    QMenu* mnuHandmatig;
+    QAction* mnuDoBig;
+    QAction* mnuDoSmall;
+    QAction* mnuDoMinimal;
+    QAction* mnuStoppen;
+    QTimer Timer1;
 };
 
 // Runs the desktop program on an application object with a display: the

@@ -34,12 +34,17 @@ TEST(frmPostcode, ShowsTheEngineAndItsClosingUnloadsIt)
     form->resize(800, 600);
 
     form->Form_Load();
-    EXPECT_EQ(form->PaneMargin, 50);
-    EXPECT_EQ(form->cmdBack->text(), "Terug");
-    EXPECT_EQ(form->cmdRefresh->text(), "Refresh pagina");
-    EXPECT_TRUE(form->Frame3->isVisible());
-    EXPECT_GT(form->brwWebBrowser->height(), 300);
-    EXPECT_LT(form->brwWebBrowser->geometry().bottom(), form->cmdBack->geometry().top());
+    const auto* cmdBack = form->findChild<QPushButton*>("cmdBack");
+    const auto* cmdRefresh = form->findChild<QPushButton*>("cmdRefresh");
+    const auto* frame = form->findChild<QFrame*>("Frame3");
+    const auto* browser = form->findChild<QWidget*>("brwWebBrowser");
+    ASSERT_TRUE(cmdBack && cmdRefresh && frame && browser);
+    EXPECT_EQ(form->paneMargin(), 50);
+    EXPECT_EQ(cmdBack->text(), "Terug");
+    EXPECT_EQ(cmdRefresh->text(), "Refresh pagina");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_GT(browser->height(), 300);
+    EXPECT_LT(browser->geometry().bottom(), cmdBack->geometry().top());
 
     sink.lines.clear();
     sub->close();

@@ -52,6 +52,13 @@ void settle()
 {
     QApplication::processEvents();
 }
+
+QTextEdit* pane(const Alg& alg)
+{
+    auto* p = alg.findChild<QTextEdit*>(QStringLiteral("AlgText"));
+    EXPECT_NE(p, nullptr);
+    return p;
+}
 } // namespace
 
 TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
@@ -60,15 +67,15 @@ TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
     MessageLog log(prompts);
     log.AddMelding("before the window");
     Alg alg(log);
-    EXPECT_EQ(alg.AlgText->toPlainText(), withoutCr(log.text()));
+    EXPECT_EQ(pane(alg)->toPlainText(), withoutCr(log.text()));
 
     log.AddMelding("URL = ", 8);
     log.AddMelding("http://x", 0, false, 0x0000FF); // red
     log.AddMelding("top", 0, true, 0xFF0000);       // blue
-    EXPECT_EQ(alg.AlgText->toPlainText(), withoutCr(log.text()));
-    EXPECT_EQ(colourAt(alg.AlgText, "http://x"), QColor(255, 0, 0));
-    EXPECT_EQ(colourAt(alg.AlgText, "top"), QColor(0, 0, 255));
-    EXPECT_EQ(colourAt(alg.AlgText, "URL"), QColor(0, 0, 0));
+    EXPECT_EQ(pane(alg)->toPlainText(), withoutCr(log.text()));
+    EXPECT_EQ(colourAt(pane(alg), "http://x"), QColor(255, 0, 0));
+    EXPECT_EQ(colourAt(pane(alg), "top"), QColor(0, 0, 255));
+    EXPECT_EQ(colourAt(pane(alg), "URL"), QColor(0, 0, 0));
 
     // Over the limit with CR LF line ends: the removed prefix is shorter in
     // the pane than in the log.
@@ -78,15 +85,15 @@ TEST(Alg, PaneMirrorsTheLogThroughColoursTrimsAndClear)
     log.AddMelding(lines, 8);
     log.AddMelding("after the first trim");
     EXPECT_TRUE(log.text().startsWith(">\r\n"));
-    EXPECT_EQ(alg.AlgText->toPlainText(), withoutCr(log.text()));
+    EXPECT_EQ(pane(alg)->toPlainText(), withoutCr(log.text()));
     // Over the limit again, now with no line feed past the trim point.
     log.AddMelding(QString(MessageLog::MaxLength, QLatin1Char('x')));
     log.AddMelding("no line feed to cut at", 0, true);
     log.AddMelding("still none");
-    EXPECT_EQ(alg.AlgText->toPlainText(), withoutCr(log.text()));
+    EXPECT_EQ(pane(alg)->toPlainText(), withoutCr(log.text()));
 
     log.ClearAlg();
-    EXPECT_TRUE(alg.AlgText->toPlainText().isEmpty());
+    EXPECT_TRUE(pane(alg)->toPlainText().isEmpty());
 }
 
 TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
@@ -105,11 +112,11 @@ TEST(Alg, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     settle();
     expectBottomQuarter(sub, area.viewport()->size());
     // The pane sits inside the window with the same margin on every side.
-    const QRect pane = alg->AlgText->geometry();
-    EXPECT_GT(pane.left(), 0);
-    EXPECT_EQ(QMargins(pane.left(), pane.top(), alg->width() - pane.right() - 1,
-                       alg->height() - pane.bottom() - 1),
-              QMargins(pane.left(), pane.left(), pane.left(), pane.left()));
+    const QRect paneRect = pane(*alg)->geometry();
+    EXPECT_GT(paneRect.left(), 0);
+    EXPECT_EQ(QMargins(paneRect.left(), paneRect.top(), alg->width() - paneRect.right() - 1,
+                       alg->height() - paneRect.bottom() - 1),
+              QMargins(paneRect.left(), paneRect.left(), paneRect.left(), paneRect.left()));
 
     // The client area grows while the window is minimised: restoring docks
     // it again with the remembered arguments.
@@ -193,8 +200,8 @@ TEST(Alg, PrintsTheLogOrItsSelectionToAPdfFile)
 
     // The selection alone, on a printer set up by the caller.
     QTemporaryDir folder;
-    QTextCursor c = alg.AlgText->document()->find("regel 7");
-    alg.AlgText->setTextCursor(c);
+    QTextCursor c = pane(alg)->document()->find("regel 7");
+    pane(alg)->setTextCursor(c);
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(folder.filePath("selection.pdf"));
@@ -244,9 +251,9 @@ TEST(Alg, KeepsTheNewestLineInViewAndWrapsLongLines)
         log.AddMelding(QStringLiteral("regel %1 ").arg(i) + QString(i % 7 == 0 ? 30 : 1, 'x') +
                        QStringLiteral(" /pad/zonder/spaties/") + QString(60, 'y'));
     settle();
-    QScrollBar* bar = alg.AlgText->verticalScrollBar();
+    QScrollBar* bar = pane(alg)->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_FALSE(alg.AlgText->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(pane(alg)->horizontalScrollBar()->isVisible());
 
     alg.resize(250, 160); // narrower: more wrapped lines
     settle();
@@ -260,16 +267,16 @@ TEST(Alg, KeepsTheNewestLineInViewAndWrapsLongLines)
     settle();
     EXPECT_EQ(bar->value(), reading);
 
-    alg.AlgText->setFocus();
-    const int line = alg.AlgText->fontMetrics().lineSpacing();
-    QTest::keyClick(alg.AlgText, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_TRUE(alg.AlgText->textCursor().atEnd());
+    pane(alg)->setFocus();
+    const int line = pane(alg)->fontMetrics().lineSpacing();
+    QTest::keyClick(pane(alg), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(pane(alg)->textCursor().atEnd());
     EXPECT_GE(bar->value(), bar->maximum() - line);
     log.AddMelding("nog nieuwer"); // following again
     settle();
     EXPECT_EQ(bar->value(), bar->maximum());
-    QTest::keyClick(alg.AlgText, Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_TRUE(alg.AlgText->textCursor().atStart());
+    QTest::keyClick(pane(alg), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_TRUE(pane(alg)->textCursor().atStart());
     EXPECT_LT(bar->value(), line);
-    EXPECT_GE(alg.paneHeightFor(5), 5 * alg.AlgText->fontMetrics().lineSpacing());
+    EXPECT_GE(alg.paneHeightFor(5), 5 * pane(alg)->fontMetrics().lineSpacing());
 }

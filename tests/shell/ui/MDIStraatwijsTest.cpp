@@ -26,6 +26,26 @@ using shell::ui::MDIStraatwijs;
 using namespace testing_support;
 
 namespace {
+// The window's menus and timer by their names.
+QAction* action(const MDIStraatwijs& w, const char* name)
+{
+    auto* a = w.findChild<QAction*>(QString::fromLatin1(name));
+    EXPECT_NE(a, nullptr) << name;
+    return a;
+}
+QMenu* menu(const MDIStraatwijs& w, const char* name)
+{
+    auto* m = w.findChild<QMenu*>(QString::fromLatin1(name));
+    EXPECT_NE(m, nullptr) << name;
+    return m;
+}
+QTimer* timer1(const MDIStraatwijs& w)
+{
+    auto* t = w.findChild<QTimer*>(QStringLiteral("Timer1"));
+    EXPECT_NE(t, nullptr);
+    return t;
+}
+
 void settle()
 {
     QApplication::processEvents();
@@ -48,7 +68,7 @@ struct Window
     void doSmall(const char* count)
     {
         t.prompts.answerInput(QString::fromLatin1(count));
-        window->mnuDoSmall->trigger();
+        action(*window, "mnuDoSmall")->trigger();
     }
     TestEnv t;
     MessageLog log{t.prompts};
@@ -90,11 +110,11 @@ TEST(MDIStraatwijs, LoadSetsCaptionPlacementCheckMarkAndAddressLine)
               QPoint(platform::twipsToPixels(3000, dx), platform::twipsToPixels(1500, dy)));
     EXPECT_EQ(w.size(),
               QSize(platform::twipsToPixels(9000, dx), platform::twipsToPixels(7500, dy)));
-    EXPECT_TRUE(w.mnuAutosmall32->isChecked());
+    EXPECT_TRUE(action(w, "mnuAutosmall32")->isChecked());
     EXPECT_TRUE(f.log.text().startsWith("IP-address = ")) << f.log.text().toStdString();
 
-    w.mnuAutosmall32->trigger();
-    EXPECT_FALSE(w.mnuAutosmall32->isChecked());
+    action(w, "mnuAutosmall32")->trigger();
+    EXPECT_FALSE(action(w, "mnuAutosmall32")->isChecked());
     EXPECT_EQ(f.t.settings.values.value("Straatwijs/Application/Autostart"), "False");
 }
 
@@ -127,7 +147,7 @@ TEST(MDIStraatwijs, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     EXPECT_NEAR(top.height(), w.mdiArea()->viewport()->height() * 3 / 4.0, 2);
     expectDockedAtTheBottom(w, top.bottom() + 1);
 
-    QTimer::singleShot(0, w.mnuEinde, &QAction::trigger);
+    QTimer::singleShot(0, action(w, "mnuEinde"), &QAction::trigger);
     QTimer::singleShot(5000, &w, [] { QCoreApplication::exit(99); }); // not stuck for ever
     EXPECT_EQ(QCoreApplication::exec(), 0);
     ASSERT_NE(w.lookupForm(), nullptr); // it deletes itself when closed
@@ -222,9 +242,9 @@ TEST(MDIStraatwijs, EveryCommandWorksFromTheKeyboard)
     w.show();
     QApplication::setActiveWindow(&w);
     settle();
-    for (QMenu* menu : {w.nmuBestand, w.mnuHandmatig}) {
+    for (const char* name : {"nmuBestand", "mnuHandmatig"}) {
         QSet<QChar> letters;
-        for (const QAction* a : menu->actions()) {
+        for (const QAction* a : menu(w, name)->actions()) {
             if (a->isSeparator())
                 continue;
             const qsizetype amp = a->text().indexOf('&');
@@ -234,16 +254,17 @@ TEST(MDIStraatwijs, EveryCommandWorksFromTheKeyboard)
             letters.insert(letter);
         }
     }
-    for (QAction* a : {w.mnuDoBig, w.mnuDoSmall, w.mnuDoMinimal, w.mnuStoppen, w.mnuAfdrukken})
-        EXPECT_FALSE(a->shortcut().isEmpty()) << a->objectName().toStdString();
+    for (const char* name :
+         {"mnuDoBig", "mnuDoSmall", "mnuDoMinimal", "mnuStoppen", "mnuAfdrukken"})
+        EXPECT_FALSE(action(w, name)->shortcut().isEmpty()) << name;
 
     QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
     settle();
-    EXPECT_TRUE(w.mnuHandmatig->isVisible());
-    w.mnuHandmatig->hide();
+    EXPECT_TRUE(menu(w, "mnuHandmatig")->isVisible());
+    menu(w, "mnuHandmatig")->hide();
     QTest::keyClick(&w, Qt::Key_F10);
     settle();
-    EXPECT_EQ(w.menuBar()->activeAction(), w.nmuBestand->menuAction());
+    EXPECT_EQ(w.menuBar()->activeAction(), menu(w, "nmuBestand")->menuAction());
     QTest::keyClick(w.menuBar(), Qt::Key_Escape);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     settle();
@@ -284,7 +305,7 @@ TEST(MDIStraatwijs, SmallWindowShowsFiveLinesOfTheLogAndTheBarEndsFull)
     f.doSmall("2");
     EXPECT_EQ(f.db.statuses("1011"), QStringList{"Y"});
     settle();
-    const QTextEdit* pane = w.alg()->AlgText;
+    const QTextEdit* pane = w.alg()->findChild<QTextEdit*>("AlgText");
     EXPECT_GE(pane->viewport()->height(), 5 * pane->fontMetrics().lineSpacing());
     EXPECT_FALSE(pane->horizontalScrollBar()->isVisible());
     ASSERT_NE(w.lookupForm(), nullptr);
@@ -303,7 +324,7 @@ TEST(MDIStraatwijs, StoppenEndsTheBatchAndGivesTheRequestBack)
 {
     Window f;
     MDIStraatwijs& w = f.open();
-    EXPECT_FALSE(w.mnuStoppen->isEnabled());
+    EXPECT_FALSE(action(w, "mnuStoppen")->isEnabled());
     f.db.addRequest("1012", "S");
     f.db.addRequest("1010", "S");
     bool once = false;
@@ -311,17 +332,17 @@ TEST(MDIStraatwijs, StoppenEndsTheBatchAndGivesTheRequestBack)
         if (ms <= lookup::PagePollMs || once)
             return;
         once = true;
-        EXPECT_FALSE(w.mnuDoBig->isEnabled());
-        EXPECT_FALSE(w.mnuDoSmall->isEnabled());
-        EXPECT_TRUE(w.mnuStoppen->isEnabled());
-        w.mnuStoppen->trigger();
+        EXPECT_FALSE(action(w, "mnuDoBig")->isEnabled());
+        EXPECT_FALSE(action(w, "mnuDoSmall")->isEnabled());
+        EXPECT_TRUE(action(w, "mnuStoppen")->isEnabled());
+        action(w, "mnuStoppen")->trigger();
     };
     f.doSmall("2");
     EXPECT_EQ(f.db.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
               QStringList({"1012|N", "1010|N"}));
     EXPECT_TRUE(f.db.harvested().isEmpty());
-    EXPECT_TRUE(w.mnuDoBig->isEnabled());
-    EXPECT_FALSE(w.mnuStoppen->isEnabled());
+    EXPECT_TRUE(action(w, "mnuDoBig")->isEnabled());
+    EXPECT_FALSE(action(w, "mnuStoppen")->isEnabled());
     EXPECT_TRUE(f.exits.isEmpty());
 
     // The next command runs as usual.
@@ -337,8 +358,9 @@ TEST(MDIStraatwijs, ClosingDuringABatchGivesTheRequestBack)
     w.show();
     f.db.addRequest("1012", "S");
     f.t.wait.during = [&](qint32 ms) {
-        if (ms > lookup::PagePollMs && w.isVisible())
+        if (ms > lookup::PagePollMs && w.isVisible()) {
             EXPECT_FALSE(w.close()); // deferred until the batch has unwound
+        }
     };
     f.doSmall("1");
     EXPECT_EQ(f.db.statuses("1012"), QStringList{"N"});
@@ -354,9 +376,9 @@ TEST(MDIStraatwijs, TimerRunsTheAutostartBatchAndEndsTheProgram)
         f.t.settings.values["Straatwijs/Application/Autostart"] = autostart;
         MDIStraatwijs& w = f.open();
         f.db.addRequest("1010", "S");
-        EXPECT_TRUE(w.Timer1.isActive());
+        EXPECT_TRUE(timer1(w)->isActive());
         w.Timer1_Timer();
-        EXPECT_FALSE(w.Timer1.isActive());
+        EXPECT_FALSE(timer1(w)->isActive());
         const bool on = autostart == QLatin1String("True");
         EXPECT_EQ(f.db.statuses("1010"), QStringList{on ? "Y" : "N"});
         EXPECT_EQ(f.exits, on ? QList<int>{0} : QList<int>{});
