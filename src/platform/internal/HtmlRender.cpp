@@ -200,7 +200,7 @@ public:
 
     void put(char c)
     {
-        if (!found)
+        if (!found && (m_matched > 0 || c == m_needle[0]))
             step(c);
     }
     void put(std::string_view s)
