@@ -4,6 +4,7 @@
 #include "platform/internal/HtmlTags.h"
 
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -276,15 +277,12 @@ template <class Sink> void putEscaped(std::string_view text, Sink& out, bool att
 // A tag name as UTF-8; known names are ASCII and need no conversion.
 template <class Sink> void putName(const QString& name, Sink& out)
 {
-    char ascii[32];
-    if (name.size() <= qsizetype(sizeof ascii)) {
-        qsizetype i = 0;
-        for (; i < name.size() && name[i].unicode() < 0x80; ++i)
-            ascii[i] = char(name[i].unicode());
-        if (i == name.size()) {
-            out.put(std::string_view(ascii, std::size_t(i)));
-            return;
-        }
+    const QChar* const begin = name.constData();
+    const QChar* const end = begin + name.size();
+    if (std::all_of(begin, end, [](QChar c) { return c.unicode() < 0x80; })) {
+        for (const QChar* c = begin; c != end; ++c)
+            out.put(char(c->unicode()));
+        return;
     }
     const QByteArray utf8 = name.toUtf8();
     out.put(std::string_view(utf8.constData(), std::size_t(utf8.size())));
