@@ -50,6 +50,11 @@ bool isRowOf(const platform::HtmlElement& row, const QString& Table)
 
 } // namespace
 
+bool isHeaderRow(const platform::HtmlElement& row)
+{
+    return row.InnerHTMLHolds("<TH>");
+}
+
 void readPostcodes(const platform::HtmlElement& body, const QString& Query, const QString& Typenaam,
                    const QVariant& Resultaten, PostcodeCollection& collection,
                    platform::MessageSink& sink)
@@ -58,7 +63,9 @@ void readPostcodes(const platform::HtmlElement& body, const QString& Query, cons
     static const QString Row = QStringLiteral("TR");
     qint64 skipped = 0;
     for (const platform::HtmlElement& R : body.All()) {
-        if (R.nodename() != Row || R.InnerHTMLHoldsTH() || R.holdsTable() || !isRowOf(R, Table))
+        // The markup is searched last, and only in a table's own rows: those
+        // never nest without a table between them, so no row is searched twice.
+        if (R.nodename() != Row || R.holdsTable() || !isRowOf(R, Table) || isHeaderRow(R))
             continue;
         const auto cells = R.All();
         if (cells.size() < 4) {

@@ -20,6 +20,11 @@ namespace lookup {
 // holds none), or an empty QVariant when the sentence is missing.
 QVariant readMaxPages(const platform::HtmlElement& body);
 
+// Whether a row is a header: its markup (InnerHTML) holds "<TH>", a header
+// cell without attributes or those four characters in a comment, script
+// or attribute value.
+bool isHeaderRow(const platform::HtmlElement& row);
+
 // Appends one record per data row of the body's tables, in page order. A
 // row is read once, for the table it belongs to directly; a row that holds
 // a table of its own is layout, and a row whose markup holds "<TH>" is a

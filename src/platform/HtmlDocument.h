@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <QUtf8StringView>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -30,10 +31,9 @@ public:
     QString Innertext() const;
     // The children as HTML, tag names in upper case, attributes and text escaped.
     QString InnerHTML() const;
-    // Whether InnerHTML() holds the exact text "<TH>" (a header cell without
-    // attributes, or those four characters in a script, comment or attribute
-    // value). Known from parsing; nothing is serialised.
-    bool InnerHTMLHoldsTH() const { return m_flags & InnerTH; }
+    // Whether InnerHTML() holds `text` (UTF-8, matched exactly), found as the
+    // markup streams by, without building it.
+    bool InnerHTMLHolds(QUtf8StringView text) const;
     // Whether a TABLE element is among All().
     bool holdsTable() const { return m_flags & HoldsTable; }
     // Attribute value by lower-case name; empty when absent.
@@ -46,9 +46,7 @@ private:
     friend struct HtmlWalk;
     enum Marks : std::uint32_t
     {
-        SelfTH = 1u << 16,     // the start tag's own markup holds "<TH>"
-        InnerTH = 1u << 17,    // see InnerHTMLHoldsTH
-        HoldsTable = 1u << 18, // see holdsTable
+        HoldsTable = 1u << 16, // see holdsTable; below: the tag's traits
     };
     const QString* m_name = nullptr;
     const HtmlDocument* m_document = nullptr;

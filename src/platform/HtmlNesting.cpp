@@ -1,5 +1,7 @@
 #include "platform/internal/HtmlNesting.h"
 
+#include "platform/internal/HtmlTags.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -24,138 +26,6 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isVoid(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_AREA:
-    case GUMBO_TAG_BASE:
-    case GUMBO_TAG_BASEFONT:
-    case GUMBO_TAG_BGSOUND:
-    case GUMBO_TAG_BR:
-    case GUMBO_TAG_COL:
-    case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_FRAME:
-    case GUMBO_TAG_HR:
-    case GUMBO_TAG_IMG:
-    case GUMBO_TAG_INPUT:
-    case GUMBO_TAG_KEYGEN:
-    case GUMBO_TAG_LINK:
-    case GUMBO_TAG_META:
-    case GUMBO_TAG_PARAM:
-    case GUMBO_TAG_SOURCE:
-    case GUMBO_TAG_TRACK:
-    case GUMBO_TAG_WBR:
-    case GUMBO_TAG_HTML:
-    case GUMBO_TAG_HEAD:
-    case GUMBO_TAG_BODY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isRawText(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_STYLE:
-    case GUMBO_TAG_XMP:
-    case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_NOEMBED:
-    case GUMBO_TAG_NOFRAMES:
-    case GUMBO_TAG_NOSCRIPT:
-    case GUMBO_TAG_TEXTAREA:
-    case GUMBO_TAG_TITLE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Block starts that end an open paragraph.
-bool closesParagraph(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_ADDRESS:
-    case GUMBO_TAG_ARTICLE:
-    case GUMBO_TAG_ASIDE:
-    case GUMBO_TAG_BLOCKQUOTE:
-    case GUMBO_TAG_CENTER:
-    case GUMBO_TAG_DETAILS:
-    case GUMBO_TAG_DIR:
-    case GUMBO_TAG_DIV:
-    case GUMBO_TAG_DL:
-    case GUMBO_TAG_FIELDSET:
-    case GUMBO_TAG_FIGCAPTION:
-    case GUMBO_TAG_FIGURE:
-    case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_FORM:
-    case GUMBO_TAG_H1:
-    case GUMBO_TAG_H2:
-    case GUMBO_TAG_H3:
-    case GUMBO_TAG_H4:
-    case GUMBO_TAG_H5:
-    case GUMBO_TAG_H6:
-    case GUMBO_TAG_HEADER:
-    case GUMBO_TAG_HGROUP:
-    case GUMBO_TAG_LI:
-    case GUMBO_TAG_MAIN:
-    case GUMBO_TAG_MENU:
-    case GUMBO_TAG_NAV:
-    case GUMBO_TAG_OL:
-    case GUMBO_TAG_P:
-    case GUMBO_TAG_PRE:
-    case GUMBO_TAG_LISTING:
-    case GUMBO_TAG_SECTION:
-    case GUMBO_TAG_SUMMARY:
-    case GUMBO_TAG_TABLE:
-    case GUMBO_TAG_UL:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isFormatting(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_A:
-    case GUMBO_TAG_B:
-    case GUMBO_TAG_BIG:
-    case GUMBO_TAG_CODE:
-    case GUMBO_TAG_EM:
-    case GUMBO_TAG_FONT:
-    case GUMBO_TAG_I:
-    case GUMBO_TAG_NOBR:
-    case GUMBO_TAG_S:
-    case GUMBO_TAG_SMALL:
-    case GUMBO_TAG_STRIKE:
-    case GUMBO_TAG_STRONG:
-    case GUMBO_TAG_TT:
-    case GUMBO_TAG_U:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Elements that start a new run of formatting elements, as cells do.
-bool isMarker(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_TD:
-    case GUMBO_TAG_TH:
-    case GUMBO_TAG_CAPTION:
-    case GUMBO_TAG_APPLET:
-    case GUMBO_TAG_OBJECT:
-    case GUMBO_TAG_MARQUEE:
-    case GUMBO_TAG_TEMPLATE:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The parser's stack of open elements as far as the scan can tell, and its
 // formatting elements: those stay active when an implied end tag closes
 // them, and text reopens them all, so they count toward the depth as well.
@@ -173,7 +43,7 @@ public:
         // Cells and captions are markers inside a table only; elsewhere the
         // parser drops them.
         const bool marker =
-            isMarker(tag) &&
+            is(tag, Marker) &&
             (m_count[GUMBO_TAG_TABLE] > 0 ||
              (tag != GUMBO_TAG_TD && tag != GUMBO_TAG_TH && tag != GUMBO_TAG_CAPTION));
         m_stack.push_back({tag, marker, m_active});
@@ -181,7 +51,7 @@ public:
         if (marker) {
             m_active = 0;
             m_alike.clear();
-        } else if (isFormatting(tag)) {
+        } else if (is(tag, Formatting)) {
             const std::size_t key =
                 std::hash<std::string_view>()(attributes) * (GUMBO_TAG_LAST + 1) + tag;
             if (++m_alike[key] <= 3)
@@ -278,39 +148,6 @@ std::size_t rawTextEnd(std::string_view s, std::size_t i, std::string_view name)
     return s.size();
 }
 
-// Where text and most elements cannot stand: the parser moves them before
-// the table ("foster parenting"), one insertion into the middle of the
-// table's parent each.
-bool isTableContext(GumboTag tag)
-{
-    return tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_THEAD ||
-           tag == GUMBO_TAG_TFOOT || tag == GUMBO_TAG_TR;
-}
-
-bool staysInTable(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_TABLE:
-    case GUMBO_TAG_TBODY:
-    case GUMBO_TAG_THEAD:
-    case GUMBO_TAG_TFOOT:
-    case GUMBO_TAG_TR:
-    case GUMBO_TAG_TD:
-    case GUMBO_TAG_TH:
-    case GUMBO_TAG_CAPTION:
-    case GUMBO_TAG_COLGROUP:
-    case GUMBO_TAG_COL:
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_STYLE:
-    case GUMBO_TAG_TEMPLATE:
-    case GUMBO_TAG_INPUT:
-    case GUMBO_TAG_FORM:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool holdsNonSpace(std::string_view s, std::size_t from, std::size_t to)
 {
     for (std::size_t i = from; i < to; ++i)
@@ -392,7 +229,10 @@ Cost costsMore(std::string_view s, std::size_t limit, std::uint64_t maxWork)
         const char* lt = static_cast<const char*>(std::memchr(s.data() + i, '<', s.size() - i));
         if (!lt)
             break;
-        if (isTableContext(open.top()) && holdsNonSpace(s, i, std::size_t(lt - s.data())))
+        // Where text and most elements cannot stand, the parser moves them
+        // before the table ("foster parenting"), one insertion into the middle
+        // of the table's parent each.
+        if (is(open.top(), TableContext) && holdsNonSpace(s, i, std::size_t(lt - s.data())))
             work += fostered++;
         i = std::size_t(lt - s.data()) + 1;
         if (i >= s.size())
@@ -429,7 +269,7 @@ Cost costsMore(std::string_view s, std::size_t limit, std::uint64_t maxWork)
         if (work > maxWork)
             return Cost::TooMuchWork;
         if (endTag) {
-            if (isFormatting(tag))
+            if (is(tag, Formatting))
                 open.endFormatting();
             // Table parts end only inside their own table.
             const bool tablePart = tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH ||
@@ -441,7 +281,7 @@ Cost costsMore(std::string_view s, std::size_t limit, std::uint64_t maxWork)
                                    : std::span<const GumboTag>());
             continue;
         }
-        if (isTableContext(open.top()) && !staysInTable(tag))
+        if (is(open.top(), TableContext) && !is(tag, StaysInTable))
             work += fostered++;
         // Only foreign content (svg, math) knows self-closing tags.
         const bool selfClosing = i >= 2 && s[i - 1] == '>' && s[i - 2] == '/';
@@ -449,13 +289,13 @@ Cost costsMore(std::string_view s, std::size_t limit, std::uint64_t maxWork)
             continue;
         if (tag == GUMBO_TAG_PLAINTEXT)
             break;
-        if (isRawText(tag)) {
+        if (is(tag, RawText | Escapable)) {
             i = rawTextEnd(s, i, name);
             continue;
         }
-        if (isVoid(tag))
+        if (is(tag, Void | NotNested))
             continue;
-        if (closesParagraph(tag))
+        if (is(tag, ClosesParagraph))
             open.closeTo(Paragraph, true, ParagraphStops);
         switch (tag) {
         case GUMBO_TAG_TD:

@@ -58,8 +58,8 @@ TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
               "<TBODY><TR><TH>Postcode</TH><TH class=\"k\">Plaats</TH></TR>"
               "<TR><TD>1011&nbsp;AB</TD><TD title=\"a &quot;b&quot;\">A&amp;B &lt;x&gt;</TD>"
               "</TR></TBODY>");
-    EXPECT_TRUE(first(*table, "TR")->InnerHTMLHoldsTH());
-    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTMLHoldsTH());
+    EXPECT_TRUE(first(*table, "TR")->InnerHTMLHolds("<TH>"));
+    EXPECT_FALSE(first(*table, "TR", 1)->InnerHTMLHolds("<TH>"));
     EXPECT_FALSE(table->holdsTable());
     // Raw text stays raw; comments and void elements keep their form.
     const auto other = HtmlDocument::parse(
@@ -67,6 +67,30 @@ TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
                        "</div>"));
     EXPECT_EQ(first(*other->Body(), "DIV")->InnerHTML(),
               "<SCRIPT>if (a < b) x = '&amp;';</SCRIPT><!-- c --><BR><IMG src=\"x\">");
+}
+
+// The search sees the markup InnerHTML() writes, not the page's own: escaped
+// text, upper-case tags, quoted attributes; and it finds a text that runs
+// across tags, attributes and text, or that starts inside a near miss.
+TEST(HtmlDocument, MarkupIsSearchedAsInnerHtmlWritesIt)
+{
+    const auto doc = HtmlDocument::parse(QStringLiteral(
+        "<table><tr><td class=k>a &lt;b&gt; &amp; café</td><td><!--<TH>--></td>"
+        "<td><script>x = '<th>' < 1</script><xy<th>z</xy<th></td><td>aaaab</td></tr></table>"));
+    const HtmlElement& row = *first(*doc->Body(), "TR");
+    const QByteArray markup = row.InnerHTML().toUtf8();
+    for (const char* held : {"<TD class=\"k\">a &lt;b&gt; &amp; café</TD><TD>", "<!--<TH>-->",
+                             "'<th>' < 1</SCRIPT>", "</XY<TH>", "aaab</TD>", "é", ""}) {
+        EXPECT_TRUE(markup.contains(held)) << held;
+        EXPECT_TRUE(row.InnerHTMLHolds(held)) << held;
+    }
+    for (const char* absent : {"<b>", "class=k", "<td>", "aaaaab", "</TR>", "<TR>", "&amp;lt;"}) {
+        EXPECT_FALSE(markup.contains(absent)) << absent;
+        EXPECT_FALSE(row.InnerHTMLHolds(absent)) << absent;
+    }
+    // A cell's own tags are not its content.
+    EXPECT_FALSE(first(row, "TD")->InnerHTMLHolds("<TD"));
+    EXPECT_TRUE(first(row, "TD", 3)->InnerHTMLHolds("aaab"));
 }
 
 TEST(HtmlDocument, InnertextFollowsRenderedText)
