@@ -1,6 +1,7 @@
 #include "app/MailCommandLine.h"
 
 #include "mail/Encoders.h"
+#include "mail/MessageWriter.h"
 #include "mail/clsSendMail.h"
 #include "mail/modMXQuery.h"
 

@@ -20,7 +20,6 @@ const QString SocketNotOpen = QStringLiteral("Socket not Open");
 
 constexpr qint64 Base64Chunk = 11400; // a multiple of 57: chunks join into whole lines
 constexpr qint64 UULineBytes = 45;
-constexpr int LinesBetweenEvents = 50;
 constexpr qsizetype MaxLineLength = 998;
 
 // A value that goes into a header as it is must stay on its line: a CR or LF
@@ -244,7 +243,6 @@ QString SendFileEncoded(const QString& path, int mode, MessageWriter& out)
         return platform::RunError::fromErrno(errno, {}, path).description() + QStringLiteral(": ") +
                path;
     qint64 remaining = file.size();
-    qint64 lines = 0;
     const qint64 step = mode == 1 ? UULineBytes : Base64Chunk;
     while (remaining > 0) {
         const qint64 n = std::min(step, remaining);
@@ -257,13 +255,10 @@ QString SendFileEncoded(const QString& path, int mode, MessageWriter& out)
                 line.prepend('.');
             if (!out.send(line + "\r\n"))
                 return SocketNotOpen;
-            if (++lines % LinesBetweenEvents == 0)
-                out.letEventsRun();
         } else {
             if (!out.send(EncodeBase64Bytes(bytes)))
                 return SocketNotOpen;
             out.trace(QStringLiteral("<<infile>>"));
-            out.chunkSent();
         }
         remaining -= n;
     }
