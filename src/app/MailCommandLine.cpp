@@ -394,7 +394,7 @@ int printMailExchanger(mail::clsSendMail& mail, const QString& domain, QTextStre
         out << host << Qt::endl;
         return ExitOk;
     }
-    const auto& recorded = mail::modMXQuery::process().recordedError();
+    const auto& recorded = mail.mxResolver().recordedError();
     err << Program << ": no mail exchanger found"
         << (recorded ? QStringLiteral(": ") + recorded->description() : QString()) << Qt::endl;
     return ExitFailure;

@@ -53,7 +53,7 @@ void ValidateAddressList(Session& s, const QString& value, const QString& errorT
 
 // Drops NUL characters from the caller's variable and checks the host at
 // the validation level; levels 2 and 3 rewrite the variable.
-bool hostAccepted(const Session& s, QString& value)
+bool hostAccepted(Session& s, QString& value)
 {
     value.remove(QChar(0));
     if (value.isEmpty())
@@ -65,7 +65,7 @@ bool hostAccepted(const Session& s, QString& value)
         QString roundTrip;
         QString size;
         bool match = false;
-        return mail::Ping(value, roundTrip, size, match, *s.m_env.random);
+        return s.m_pinger.Ping(value, roundTrip, size, match);
     }
     case 3:
         return !mail::GetIPAddress(value).isEmpty();
@@ -333,6 +333,11 @@ void clsSendMail::setCaFile(const QString& NewValue)
 void clsSendMail::setMXResolver(modMXQuery& resolver)
 {
     d->m_mx = &resolver;
+}
+
+const modMXQuery& clsSendMail::mxResolver() const
+{
+    return *d->m_mx;
 }
 
 QStringList clsSendMail::ErrorList() const
@@ -656,7 +661,7 @@ bool clsSendMail::IsValidEmailAddress(const QString& AddressString) const
 
 bool clsSendMail::Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& DataMatch)
 {
-    return mail::Ping(Address, RoundTripTime, DataSize, DataMatch, *d->m_env.random);
+    return d->m_pinger.Ping(Address, RoundTripTime, DataSize, DataMatch);
 }
 
 QString clsSendMail::DecodeBase64String(const QString& str2Decode) const

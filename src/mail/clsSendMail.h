@@ -186,8 +186,11 @@ public:
     // The best mail exchanger of the domain (trimmed; empty: the host's own
     // domain), or "" with the reason as a status text.
     QString MXQuery(const QString& IPDomain = {});
-    // The lookup MXQuery uses; the process's one unless replaced.
+    // Makes MXQuery use `resolver` (which must outlive the instance) instead
+    // of the instance's own lookup.
     void setMXResolver(modMXQuery& resolver);
+    // The lookup MXQuery uses, with the error its last lookup recorded.
+    const modMXQuery& mxResolver() const;
 
     QString GetContentType(const QString& strFile, const QString& strDefault = {}) const;
     QString GetIPAddress(QString& sHostName);

@@ -6,7 +6,6 @@
 #include "mail/Validation.h"
 #include "mail/clsSendMail.h"
 #include "mail/internal/ReplyAssembler.h"
-#include "mail/modMXQuery.h"
 #include "platform/Convert.h"
 #include "platform/RunError.h"
 
@@ -38,7 +37,6 @@ bool containsText(const QStringList& list, const QString& text)
 
 Session::Session(clsSendMail& front, const platform::Env& env) : q(front), m_env(env)
 {
-    m_mx = &modMXQuery::process();
     m_replies = std::make_unique<ReplyAssembler>();
     useSocket(false);
 }

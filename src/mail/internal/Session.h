@@ -1,6 +1,8 @@
 #pragma once
 
 #include "mail/Composition.h"
+#include "mail/HostLookup.h"
+#include "mail/modMXQuery.h"
 #include "platform/Env.h"
 
 #include <QMap>
@@ -16,7 +18,6 @@ class QTcpSocket;
 namespace mail {
 
 class clsSendMail;
-class modMXQuery;
 
 namespace internal {
 
@@ -98,7 +99,9 @@ public:
     // The address and name texts as given, before the setters cleaned them,
     // by what they are ("a Recipient address").
     QMap<QString, QStringList> m_raw;
-    modMXQuery* m_mx = nullptr;
+    modMXQuery m_ownResolver;
+    modMXQuery* m_mx = &m_ownResolver; // the MX lookup in use
+    Pinger m_pinger{m_env};
 
 private:
     enum class SmtpStep
