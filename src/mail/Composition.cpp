@@ -1,6 +1,7 @@
 #include "mail/Composition.h"
 
 #include "mail/Encoders.h"
+#include "mail/internal/Texts.h"
 #include "platform/RunError.h"
 
 #include <QFile>
@@ -11,12 +12,13 @@
 
 namespace mail {
 
+using internal::SocketNotOpen;
+
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QChar Quote = QLatin1Char('"');
 const QChar Tab = QLatin1Char('\t');
-const QString SocketNotOpen = QStringLiteral("Socket not Open");
 
 constexpr qint64 Base64Chunk = 11400; // a multiple of 57: chunks join into whole lines
 constexpr qint64 UULineBytes = 45;

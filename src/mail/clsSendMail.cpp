@@ -15,6 +15,7 @@
 namespace mail {
 
 using internal::Pop3HostError;
+using internal::SenderError;
 using internal::Session;
 using internal::SmtpHostError;
 
@@ -24,7 +25,6 @@ const QString PortError = QStringLiteral("Invalid Remote Port");
 const QString RecipientError = QStringLiteral("Missing or Invalid Recipient E-mail Address");
 const QString CcError = QStringLiteral("Invalid Cc: Recipient E-mail Address");
 const QString BccError = QStringLiteral("Invalid Bcc: Recipient E-mail Address");
-const QString SenderError = QStringLiteral("Missing or Invalid Sender E-mail Address");
 const QString AttachmentError = QStringLiteral("The file you tried to attach does not exist");
 
 const QString DefaultXMailer =
@@ -418,20 +418,20 @@ void clsSendMail::setAttachment(const QString& NewValue)
 
 void clsSendMail::setBccRecipient(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("a Bcc address")] = d->split(NewValue);
+    d->m_raw[internal::what::BccAddress] = d->split(NewValue);
     d->m.BccRecipient = CleanList(d->split(NewValue));
     ValidateAddressList(*d, NewValue, BccError);
 }
 
 void clsSendMail::setCcDisplayName(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("a Cc display name")] = d->split(NewValue);
+    d->m_raw[internal::what::CcName] = d->split(NewValue);
     d->m.CcDisplayName = CleanList(d->split(NewValue));
 }
 
 void clsSendMail::setCcRecipient(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("a Cc address")] = d->split(NewValue);
+    d->m_raw[internal::what::CcAddress] = d->split(NewValue);
     d->m.CcRecipient = CleanList(d->split(NewValue));
     ValidateAddressList(*d, NewValue, CcError);
 }
@@ -484,7 +484,7 @@ void clsSendMail::setEncodeType(qint32 NewValue)
 
 void clsSendMail::setFrom(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("the sender address")] = QStringList{NewValue};
+    d->m_raw[internal::what::SenderAddress] = QStringList{NewValue};
     d->m.from = NewValue.trimmed();
     ValidateAddressList(*d, NewValue, SenderError);
     d->WriteSetting(QStringLiteral("From"), NewValue);
@@ -492,7 +492,7 @@ void clsSendMail::setFrom(const QString& NewValue)
 
 void clsSendMail::setFromDisplayName(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("the sender's display name")] = QStringList{NewValue};
+    d->m_raw[internal::what::SenderName] = QStringList{NewValue};
     d->m.FromDisplayName = NewValue.trimmed();
     d->WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
 }
@@ -531,14 +531,14 @@ void clsSendMail::setPriority(qint32 NewValue)
 
 void clsSendMail::setRecipient(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("a Recipient address")] = d->split(NewValue);
+    d->m_raw[internal::what::RecipientAddress] = d->split(NewValue);
     d->m.Recipient = CleanList(d->split(NewValue));
     ValidateAddressList(*d, NewValue, RecipientError);
 }
 
 void clsSendMail::setRecipientDisplayName(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("a recipient's display name")] = d->split(NewValue);
+    d->m_raw[internal::what::RecipientName] = d->split(NewValue);
     d->m.RecipientDisplayName = CleanList(d->split(NewValue));
 }
 
@@ -671,7 +671,7 @@ QString clsSendMail::DecodeBase64String(const QString& str2Decode) const
 
 void clsSendMail::setReplyToAddress(const QString& NewValue)
 {
-    d->m_raw[QStringLiteral("the Reply-to address")] = QStringList{NewValue};
+    d->m_raw[internal::what::ReplyToAddress] = QStringList{NewValue};
     d->m.ReplyToAddress = NewValue.trimmed();
 }
 

@@ -6,6 +6,7 @@
 #include "mail/Validation.h"
 #include "mail/clsSendMail.h"
 #include "mail/internal/ReplyAssembler.h"
+#include "mail/internal/Texts.h"
 #include "platform/Convert.h"
 #include "platform/RunError.h"
 
@@ -21,7 +22,6 @@ namespace {
 const QString AppName = QStringLiteral("Briefbode");
 const QString Section = QStringLiteral("Settings");
 
-const QString SenderError = QStringLiteral("Missing or Invalid Sender E-mail Address");
 const QString NoRecipientError = QStringLiteral("No Recipient E-mail Address Specified");
 const QString TooManyError = QStringLiteral("Too many recipients");
 const QString HtmlError = QStringLiteral("Sending HTML requires MIME encoding");
@@ -194,20 +194,20 @@ QStringList Session::unsafeMessageTexts() const
     for (auto it = m_raw.cbegin(); it != m_raw.cend(); ++it)
         for (const QString& text : it.value())
             check(controlCharacterError(text, it.key()));
-    check(addressCharacterError(m.from, QStringLiteral("the sender address")));
+    check(addressCharacterError(m.from, what::SenderAddress));
     if (!m.ReplyToAddress.isEmpty())
-        check(addressCharacterError(m.ReplyToAddress, QStringLiteral("the Reply-to address")));
-    for (const auto& [list, what] : {std::pair{&m.Recipient, QStringLiteral("a Recipient address")},
-                                     std::pair{&m.CcRecipient, QStringLiteral("a Cc address")},
-                                     std::pair{&m.BccRecipient, QStringLiteral("a Bcc address")}})
+        check(addressCharacterError(m.ReplyToAddress, what::ReplyToAddress));
+    for (const auto& [list, label] :
+         {std::pair{&m.Recipient, what::RecipientAddress},
+          std::pair{&m.CcRecipient, what::CcAddress}, std::pair{&m.BccRecipient, what::BccAddress}})
         for (const QString& address : *list)
-            check(addressCharacterError(address, what));
+            check(addressCharacterError(address, label));
     // And as they stand (a stored sender's name never passed a setter).
-    check(controlCharacterError(m.FromDisplayName, QStringLiteral("the sender's display name")));
+    check(controlCharacterError(m.FromDisplayName, what::SenderName));
     for (const QString& name : m.RecipientDisplayName)
-        check(controlCharacterError(name, QStringLiteral("a recipient's display name")));
+        check(controlCharacterError(name, what::RecipientName));
     for (const QString& name : m.CcDisplayName)
-        check(controlCharacterError(name, QStringLiteral("a Cc display name")));
+        check(controlCharacterError(name, what::CcName));
     for (const QString& name : m.AttachmentNames)
         check(controlCharacterError(name, QStringLiteral("an attachment's file name")));
     return errors;
