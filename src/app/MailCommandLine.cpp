@@ -1,6 +1,7 @@
 #include "app/MailCommandLine.h"
 
 #include "mail/Encoders.h"
+#include "mail/MessageWriter.h"
 #include "mail/clsSendMail.h"
 #include "mail/modMXQuery.h"
 
@@ -65,6 +66,179 @@ QString localText(const QByteArray& bytes)
     return decoder.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
+namespace {
+
+using Mail = mail::clsSendMail;
+
+// What an option's value is, which decides how it is read and checked.
+enum class Kind
+{
+    Flag,      // no value
+    Text,      // the last value given
+    List,      // every value given, each itself a delimited list
+    Number,    // a 32-bit number
+    ZeroOrOne, // the number 0 or 1
+    File,      // the text of the named file ("-": stdin)
+};
+
+// When an option is applied. The checking levels and the delimiter come
+// first, because the addresses and hosts are checked and split as they are
+// set; the server before the message, so that refusals are reported in that
+// order; --eight-bit after the body, whose setter decides it afresh.
+enum class Stage
+{
+    Levels,
+    Server,
+    Message,
+    AfterBody,
+};
+
+// One option of the command line, described once: the parser, the help and
+// the apply step are made from these. Options without a setter steer the
+// program itself.
+struct MailOption
+{
+    const char* name;
+    const char* valueName; // "" for a flag
+    const char* help;
+    Kind kind;
+    Stage stage;
+    void (*set)(Mail&, const QString&);
+};
+
+int toNumber(const QString& value)
+{
+    return value.toInt();
+}
+
+// In the order --help shows them.
+const MailOption Options[] = {
+    {"print", "",
+     "Write the message to stdout exactly as it would be sent after the server's 354 reply, "
+     "through the final \".\" line (Bcc appears nowhere in it).",
+     Kind::Flag, Stage::Message, nullptr},
+    {"from", "ADDRESS", "Sender address (from).", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setFrom(v); }},
+    {"from-name", "NAME", "Sender's display name (FromDisplayName).", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setFromDisplayName(v); }},
+    {"to", "LIST", "Recipient addresses (Recipient).", Kind::List, Stage::Message,
+     [](Mail& m, const QString& v) { m.setRecipient(v); }},
+    {"to-name", "LIST", "Recipients' display names, in the order of --to.", Kind::List,
+     Stage::Message, [](Mail& m, const QString& v) { m.setRecipientDisplayName(v); }},
+    {"cc", "LIST", "Cc addresses (CcRecipient).", Kind::List, Stage::Message,
+     [](Mail& m, const QString& v) { m.setCcRecipient(v); }},
+    {"cc-name", "LIST", "Cc display names, in the order of --cc.", Kind::List, Stage::Message,
+     [](Mail& m, const QString& v) { m.setCcDisplayName(v); }},
+    {"bcc", "LIST", "Bcc addresses (BccRecipient); never written in the message.", Kind::List,
+     Stage::Message, [](Mail& m, const QString& v) { m.setBccRecipient(v); }},
+    {"reply-to", "ADDRESS", "Reply-to address.", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setReplyToAddress(v); }},
+    {"subject", "TEXT", "Subject.", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setSubject(v); }},
+    {"body", "TEXT", "Message text.", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setMessage(v); }},
+    {"body-file", "FILE",
+     "Message text from FILE ('-': stdin), read in the locale's encoding (UTF-8); a file that "
+     "is not valid in it is read byte for byte as ISO-8859-1.",
+     Kind::File, Stage::Message, [](Mail& m, const QString& v) { m.setMessage(v); }},
+    {"html", "", "The message text is HTML (AsHTML).", Kind::Flag, Stage::Message,
+     [](Mail& m, const QString&) { m.setAsHTML(true); }},
+    {"content-base", "URL", "Base address of an HTML message (ContentBase).", Kind::Text,
+     Stage::Message, [](Mail& m, const QString& v) { m.setContentBase(v); }},
+    {"attach", "LIST", "Files to attach (Attachment).", Kind::List, Stage::Message,
+     [](Mail& m, const QString& v) { m.setAttachment(v); }},
+    {"delimiter", "C", "Separator of list elements: its first character (default ';').", Kind::Text,
+     Stage::Levels, [](Mail& m, const QString& v) { m.setDelimiter(v); }},
+    {"priority", "N", "1 high, 3 normal (default), 5 low (Priority).", Kind::Number, Stage::Message,
+     [](Mail& m, const QString& v) { m.setPriority(toNumber(v)); }},
+    {"receipt", "", "Ask for a read receipt (Disposition-Notification-To).", Kind::Flag,
+     Stage::Message, [](Mail& m, const QString&) { m.setReceipt(true); }},
+    {"encode-type", "0|1", "0: MIME (default); 1: uuencoded attachments in a plain body.",
+     Kind::ZeroOrOne, Stage::Message,
+     [](Mail& m, const QString& v) { m.setEncodeType(toNumber(v)); }},
+    {"x-mailer", "TEXT", "X-Mailer header text.", Kind::Text, Stage::Message,
+     [](Mail& m, const QString& v) { m.setXMailer(v); }},
+    {"eight-bit", "", "Declare the body 8bit even when it holds only 7-bit characters.", Kind::Flag,
+     Stage::AfterBody, [](Mail& m, const QString&) { m.setEightBitMessage(true); }},
+    {"hallo", "NAME", "Argument of HELO/EHLO (default: the sender's domain).", Kind::Text,
+     Stage::Server, [](Mail& m, const QString& v) { m.setHallo(v); }},
+    {"smtp-host", "HOST", "SMTP server (default: the mail exchanger of the host's domain).",
+     Kind::Text, Stage::Server, [](Mail& m, const QString& v) { m.setSMTPHost(v); }},
+    {"smtp-port", "N", "SMTP port (default 25).", Kind::Number, Stage::Server,
+     [](Mail& m, const QString& v) { m.setSMTPPort(toNumber(v)); }},
+    {"host-validation", "N",
+     "How server names are checked: 1 name form, 2 ping, 3 resolves (default), 0 none.",
+     Kind::Number, Stage::Levels,
+     [](Mail& m, const QString& v) { m.setSMTPHostValidation(toNumber(v)); }},
+    {"address-validation", "N", "1: check every address (default); 0: no checks.", Kind::Number,
+     Stage::Levels, [](Mail& m, const QString& v) { m.setEmailAddressValidation(toNumber(v)); }},
+    {"connect-timeout", "S", "Seconds to wait for the connection and greeting (default 30).",
+     Kind::Number, Stage::Server,
+     [](Mail& m, const QString& v) { m.setConnectTimeout(toNumber(v)); }},
+    {"message-timeout", "S",
+     "Seconds a send may go without progress: a reply that does not come, or message data the "
+     "server does not take (default 60).",
+     Kind::Number, Stage::Server,
+     [](Mail& m, const QString& v) { m.setMessageTimeout(toNumber(v)); }},
+    {"connect-retry", "N", "Connection attempts (default 4).", Kind::Number, Stage::Server,
+     [](Mail& m, const QString& v) { m.setConnectRetry(toNumber(v)); }},
+    {"auth", "", "Log in with AUTH LOGIN, or AUTH PLAIN when the server offers only that (EHLO).",
+     Kind::Flag, Stage::Server, [](Mail& m, const QString&) { m.setUseAuthentication(true); }},
+    {"username", "NAME", "User name for --auth and --pop-auth.", Kind::Text, Stage::Server,
+     [](Mail& m, const QString& v) { m.setUsername(v); }},
+    {"pop3-host", "HOST", "POP3 server for --pop-auth.", Kind::Text, Stage::Server,
+     [](Mail& m, const QString& v) { m.setPOP3Host(v); }},
+    {"pop3-port", "N", "POP3 port (default 110).", Kind::Number, Stage::Server,
+     [](Mail& m, const QString& v) { m.setPOP3Port(toNumber(v)); }},
+    {"pop-auth", "", "Log in to the POP3 server before sending (POP3 before SMTP).", Kind::Flag,
+     Stage::Server, [](Mail& m, const QString&) { m.setUsePopAuthentication(true); }},
+    {"starttls", "",
+     "Encrypt the connection with STARTTLS before any log-in; fail when the server does not "
+     "offer it. The POP3 log-in of --pop-auth is encrypted with STLS, or not sent at all.",
+     Kind::Flag, Stage::Server, [](Mail& m, const QString&) { m.setStartTls(true); }},
+    {"ca-file", "FILE", "PEM file of further certificate authorities for --starttls.", Kind::Text,
+     Stage::Server, [](Mail& m, const QString& v) { m.setCaFile(v); }},
+    {"debug", "", "Print the protocol lines on stderr (the password masked).", Kind::Flag,
+     Stage::Message, nullptr},
+    {"mx", "", "Print the mail exchanger of DOMAIN (or of the host's domain) and exit.", Kind::Flag,
+     Stage::Message, nullptr},
+};
+
+QCommandLineOption commandLineOption(const MailOption& o)
+{
+    const QString name = QString::fromLatin1(o.name);
+    const QString help = QString::fromLatin1(o.help);
+    if (o.kind == Kind::Flag)
+        return QCommandLineOption(name, help);
+    return QCommandLineOption(name, help, QString::fromLatin1(o.valueName));
+}
+
+// Why a value does not do for its option, or "".
+QString valueProblem(const MailOption& o, const QString& value)
+{
+    const std::optional<qint32> n = number(value);
+    if (o.kind == Kind::Number && !n)
+        return QStringLiteral("--%1 needs a number, not '%2'").arg(QLatin1String(o.name), value);
+    if (o.kind == Kind::ZeroOrOne && n != 0 && n != 1)
+        return QStringLiteral("--%1 needs 0 or 1, not '%2'").arg(QLatin1String(o.name), value);
+    return {};
+}
+
+// Reads the text of the file `path` names ("-": stdin) into `text`; returns
+// why it cannot be read, if it cannot.
+std::optional<QString> readTextFile(const QString& path, QString& text)
+{
+    QFile file(path);
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                   : file.open(QIODevice::ReadOnly);
+    if (!opened)
+        return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+    text = localText(file.readAll());
+    return std::nullopt;
+}
+
+} // namespace
+
 std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -87,284 +261,71 @@ std::variant<MailOptions, Exit> parseMailCommandLine(const QStringList& argument
         "than 53).\n\n"
         "Exit status: 0 sent (or printed, or found), 1 the message was refused or could not be "
         "sent (the reasons on stderr), 2 usage error."));
-    auto text = [](const char* name, const char* help, const char* value) {
-        return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                                  QString::fromLatin1(value));
-    };
-    auto flag = [](const char* name, const char* help) {
-        return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
-    };
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
-    const QCommandLineOption print =
-        flag("print", "Write the message to stdout exactly as it would be sent after the server's "
-                      "354 reply, through the final \".\" line (Bcc appears nowhere in it).");
-    const QCommandLineOption from = text("from", "Sender address (from).", "ADDRESS");
-    const QCommandLineOption fromName =
-        text("from-name", "Sender's display name (FromDisplayName).", "NAME");
-    const QCommandLineOption to = text("to", "Recipient addresses (Recipient).", "LIST");
-    const QCommandLineOption toName =
-        text("to-name", "Recipients' display names, in the order of --to.", "LIST");
-    const QCommandLineOption cc = text("cc", "Cc addresses (CcRecipient).", "LIST");
-    const QCommandLineOption ccName =
-        text("cc-name", "Cc display names, in the order of --cc.", "LIST");
-    const QCommandLineOption bcc =
-        text("bcc", "Bcc addresses (BccRecipient); never written in the message.", "LIST");
-    const QCommandLineOption replyTo = text("reply-to", "Reply-to address.", "ADDRESS");
-    const QCommandLineOption subject = text("subject", "Subject.", "TEXT");
-    const QCommandLineOption body = text("body", "Message text.", "TEXT");
-    const QCommandLineOption bodyFile =
-        text("body-file",
-             "Message text from FILE ('-': stdin), read in the locale's encoding (UTF-8); a file "
-             "that is not valid in it is read byte for byte as ISO-8859-1.",
-             "FILE");
-    const QCommandLineOption html = flag("html", "The message text is HTML (AsHTML).");
-    const QCommandLineOption contentBase =
-        text("content-base", "Base address of an HTML message (ContentBase).", "URL");
-    const QCommandLineOption attach = text("attach", "Files to attach (Attachment).", "LIST");
-    const QCommandLineOption delimiter =
-        text("delimiter", "Separator of list elements: its first character (default ';').", "C");
-    const QCommandLineOption priority =
-        text("priority", "1 high, 3 normal (default), 5 low (Priority).", "N");
-    const QCommandLineOption receipt =
-        flag("receipt", "Ask for a read receipt (Disposition-Notification-To).");
-    const QCommandLineOption encodeType =
-        text("encode-type", "0: MIME (default); 1: uuencoded attachments in a plain body.", "0|1");
-    const QCommandLineOption xMailer = text("x-mailer", "X-Mailer header text.", "TEXT");
-    const QCommandLineOption eightBit =
-        flag("eight-bit", "Declare the body 8bit even when it holds only 7-bit characters.");
-    const QCommandLineOption hallo =
-        text("hallo", "Argument of HELO/EHLO (default: the sender's domain).", "NAME");
-    const QCommandLineOption smtpHost = text(
-        "smtp-host", "SMTP server (default: the mail exchanger of the host's domain).", "HOST");
-    const QCommandLineOption smtpPort = text("smtp-port", "SMTP port (default 25).", "N");
-    const QCommandLineOption hostValidation = text(
-        "host-validation",
-        "How server names are checked: 1 name form, 2 ping, 3 resolves (default), 0 none.", "N");
-    const QCommandLineOption addressValidation =
-        text("address-validation", "1: check every address (default); 0: no checks.", "N");
-    const QCommandLineOption connectTimeout = text(
-        "connect-timeout", "Seconds to wait for the connection and greeting (default 30).", "S");
-    const QCommandLineOption messageTimeout =
-        text("message-timeout",
-             "Seconds a send may go without progress: a reply that does not come, or message "
-             "data the server does not take (default 60).",
-             "S");
-    const QCommandLineOption connectRetry =
-        text("connect-retry", "Connection attempts (default 4).", "N");
-    const QCommandLineOption auth =
-        flag("auth", "Log in with AUTH LOGIN, or AUTH PLAIN when the server offers only that "
-                     "(EHLO).");
-    const QCommandLineOption username =
-        text("username", "User name for --auth and --pop-auth.", "NAME");
-    const QCommandLineOption pop3Host = text("pop3-host", "POP3 server for --pop-auth.", "HOST");
-    const QCommandLineOption pop3Port = text("pop3-port", "POP3 port (default 110).", "N");
-    const QCommandLineOption popAuth =
-        flag("pop-auth", "Log in to the POP3 server before sending (POP3 before SMTP).");
-    const QCommandLineOption startTls =
-        flag("starttls", "Encrypt the connection with STARTTLS before any log-in; fail when the "
-                         "server does not offer it. The POP3 log-in of --pop-auth is encrypted "
-                         "with STLS, or not sent at all.");
-    const QCommandLineOption caFile =
-        text("ca-file", "PEM file of further certificate authorities for --starttls.", "FILE");
-    const QCommandLineOption debug =
-        flag("debug", "Print the protocol lines on stderr (the password masked).");
-    const QCommandLineOption mx =
-        flag("mx", "Print the mail exchanger of DOMAIN (or of the host's domain) and exit.");
     parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("With --mx only."),
                                  QStringLiteral("[DOMAIN]"));
     parser.addOption(help);
-    parser.addOption(print);
-    for (const auto* option : {&from,
-                               &fromName,
-                               &to,
-                               &toName,
-                               &cc,
-                               &ccName,
-                               &bcc,
-                               &replyTo,
-                               &subject,
-                               &body,
-                               &bodyFile,
-                               &html,
-                               &contentBase,
-                               &attach,
-                               &delimiter,
-                               &priority,
-                               &receipt,
-                               &encodeType,
-                               &xMailer,
-                               &eightBit,
-                               &hallo,
-                               &smtpHost,
-                               &smtpPort,
-                               &hostValidation,
-                               &addressValidation,
-                               &connectTimeout,
-                               &messageTimeout,
-                               &connectRetry,
-                               &auth,
-                               &username,
-                               &pop3Host,
-                               &pop3Port,
-                               &popAuth,
-                               &startTls,
-                               &caFile,
-                               &debug,
-                               &mx})
-        parser.addOption(*option);
+    for (const MailOption& o : Options)
+        parser.addOption(commandLineOption(o));
 
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(help))
         return helpExit(Program, parser);
+    auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > (parser.isSet(mx) ? 1 : 0))
+    if (positional.size() > (isSet("mx") ? 1 : 0))
         return usage(QStringLiteral("Unexpected argument: ") + positional.last());
-    if (parser.isSet(body) && parser.isSet(bodyFile))
+    if (isSet("body") && isSet("body-file"))
         return usage(QStringLiteral("Give --body or --body-file, not both."));
-    if (parser.isSet(print) && parser.isSet(mx))
+    if (isSet("print") && isSet("mx"))
         return usage(QStringLiteral("Give --print or --mx, not both."));
 
     MailOptions o;
-    if (parser.isSet(mx))
+    o.print = isSet("print");
+    o.debug = isSet("debug");
+    if (isSet("mx"))
         o.mx = positional.value(0);
-    takeValue(parser, from, o.from);
-    takeValue(parser, fromName, o.fromName);
-    takeValue(parser, replyTo, o.replyTo);
-    takeValue(parser, subject, o.subject);
-    takeValue(parser, body, o.body);
-    takeValue(parser, bodyFile, o.bodyFile);
-    takeValue(parser, contentBase, o.contentBase);
-    takeValue(parser, delimiter, o.delimiter);
-    takeValue(parser, xMailer, o.xMailer);
-    o.to = parser.values(to);
-    o.toName = parser.values(toName);
-    o.cc = parser.values(cc);
-    o.ccName = parser.values(ccName);
-    o.bcc = parser.values(bcc);
-    o.attach = parser.values(attach);
-    o.html = parser.isSet(html);
-    o.receipt = parser.isSet(receipt);
-    o.eightBit = parser.isSet(eightBit);
-    o.print = parser.isSet(print);
-    takeValue(parser, hallo, o.hallo);
-    takeValue(parser, smtpHost, o.smtpHost);
-    takeValue(parser, username, o.username);
-    takeValue(parser, pop3Host, o.pop3Host);
-    takeValue(parser, caFile, o.caFile);
-    o.auth = parser.isSet(auth);
-    o.popAuth = parser.isSet(popAuth);
-    o.startTls = parser.isSet(startTls);
-    o.debug = parser.isSet(debug);
-    for (const auto& [option, into] :
-         {std::pair{&priority, &o.priority}, std::pair{&smtpPort, &o.smtpPort},
-          std::pair{&hostValidation, &o.hostValidation},
-          std::pair{&addressValidation, &o.addressValidation},
-          std::pair{&connectTimeout, &o.connectTimeout},
-          std::pair{&messageTimeout, &o.messageTimeout}, std::pair{&connectRetry, &o.connectRetry},
-          std::pair{&pop3Port, &o.pop3Port}}) {
-        if (!parser.isSet(*option))
-            continue;
-        *into = number(parser.value(*option));
-        if (!*into)
-            return usage(QStringLiteral("--%1 needs a number, not '%2'")
-                             .arg(option->names().first(), parser.value(*option)));
+    for (const MailOption& option : Options) {
+        const QString name = QString::fromLatin1(option.name);
+        if (option.set && parser.isSet(name))
+            o.given[name] =
+                option.kind == Kind::Flag ? QStringList{QString()} : parser.values(name);
     }
-    if (parser.isSet(encodeType)) {
-        o.encodeType = number(parser.value(encodeType));
-        if (o.encodeType != 0 && o.encodeType != 1)
-            return usage(QStringLiteral("--encode-type needs 0 or 1, not '%1'")
-                             .arg(parser.value(encodeType)));
-    }
+    // Plain numbers are checked before the choices.
+    for (const Kind kind : {Kind::Number, Kind::ZeroOrOne})
+        for (const MailOption& option : Options) {
+            const QStringList values = o.given.value(QString::fromLatin1(option.name));
+            if (option.kind != kind || values.isEmpty())
+                continue;
+            if (const QString problem = valueProblem(option, values.last()); !problem.isEmpty())
+                return usage(problem);
+        }
     return o;
 }
 
 std::optional<QString> applyMailOptions(const MailOptions& o, mail::clsSendMail& mail,
                                         const QString& password)
 {
-    // The checking levels first: the addresses and hosts are checked as they
-    // are set.
-    if (o.addressValidation)
-        mail.setEmailAddressValidation(*o.addressValidation);
-    if (o.hostValidation)
-        mail.setSMTPHostValidation(*o.hostValidation);
-    if (o.smtpHost)
-        mail.setSMTPHost(*o.smtpHost);
-    if (o.smtpPort)
-        mail.setSMTPPort(*o.smtpPort);
-    if (o.pop3Host)
-        mail.setPOP3Host(*o.pop3Host);
-    if (o.pop3Port)
-        mail.setPOP3Port(*o.pop3Port);
-    if (o.hallo)
-        mail.setHallo(*o.hallo);
-    if (o.connectTimeout)
-        mail.setConnectTimeout(*o.connectTimeout);
-    if (o.messageTimeout)
-        mail.setMessageTimeout(*o.messageTimeout);
-    if (o.connectRetry)
-        mail.setConnectRetry(*o.connectRetry);
-    if (o.username)
-        mail.setUsername(*o.username);
-    if (o.auth)
-        mail.setUseAuthentication(true);
-    if (o.popAuth)
-        mail.setUsePopAuthentication(true);
-    if (o.startTls)
-        mail.setStartTls(true);
-    if (o.caFile)
-        mail.setCaFile(*o.caFile);
-    if (!password.isEmpty())
-        mail.setPassword(password);
-    if (o.delimiter)
-        mail.setDelimiter(*o.delimiter);
-    const QString d = mail.Delimiter();
-    if (o.encodeType)
-        mail.setEncodeType(*o.encodeType);
-    if (o.from)
-        mail.setFrom(*o.from);
-    if (o.fromName)
-        mail.setFromDisplayName(*o.fromName);
-    if (!o.to.isEmpty())
-        mail.setRecipient(o.to.join(d));
-    if (!o.toName.isEmpty())
-        mail.setRecipientDisplayName(o.toName.join(d));
-    if (!o.cc.isEmpty())
-        mail.setCcRecipient(o.cc.join(d));
-    if (!o.ccName.isEmpty())
-        mail.setCcDisplayName(o.ccName.join(d));
-    if (!o.bcc.isEmpty())
-        mail.setBccRecipient(o.bcc.join(d));
-    if (o.replyTo)
-        mail.setReplyToAddress(*o.replyTo);
-    if (o.subject)
-        mail.setSubject(*o.subject);
-    if (o.html)
-        mail.setAsHTML(true);
-    if (o.contentBase)
-        mail.setContentBase(*o.contentBase);
-    if (o.priority)
-        mail.setPriority(*o.priority);
-    if (o.receipt)
-        mail.setReceipt(true);
-    if (o.xMailer)
-        mail.setXMailer(*o.xMailer);
-    if (!o.attach.isEmpty())
-        mail.setAttachment(o.attach.join(d));
-    if (o.body)
-        mail.setMessage(*o.body);
-    if (o.bodyFile) {
-        QFile file(*o.bodyFile);
-        const bool opened = *o.bodyFile == QLatin1String("-")
-                                ? file.open(stdin, QIODevice::ReadOnly)
-                                : file.open(QIODevice::ReadOnly);
-        if (!opened)
-            return QStringLiteral("Cannot read %1: %2").arg(*o.bodyFile, file.errorString());
-        mail.setMessage(localText(file.readAll()));
+    for (const Stage stage : {Stage::Levels, Stage::Server, Stage::Message, Stage::AfterBody}) {
+        if (stage == Stage::Message && !password.isEmpty())
+            mail.setPassword(password);
+        for (const MailOption& option : Options) {
+            const auto given = o.given.find(QString::fromLatin1(option.name));
+            if (option.stage != stage || !option.set || given == o.given.end())
+                continue;
+            QString value = option.kind == Kind::List ? given->join(mail.Delimiter())
+                                                      : given->value(given->size() - 1);
+            if (option.kind == Kind::File) {
+                QString text;
+                if (auto problem = readTextFile(value, text))
+                    return problem;
+                value = text;
+            }
+            option.set(mail, value);
+        }
     }
-    if (o.eightBit)
-        mail.setEightBitMessage(true);
     return std::nullopt;
 }
 
@@ -433,7 +394,7 @@ int printMailExchanger(mail::clsSendMail& mail, const QString& domain, QTextStre
         out << host << Qt::endl;
         return ExitOk;
     }
-    const auto& recorded = mail::modMXQuery::process().recordedError();
+    const auto& recorded = mail.mxResolver().recordedError();
     err << Program << ": no mail exchanger found"
         << (recorded ? QStringLiteral(": ") + recorded->description() : QString()) << Qt::endl;
     return ExitFailure;

@@ -2,6 +2,7 @@
 
 #include "app/Program.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -15,47 +16,13 @@ class clsSendMail;
 
 namespace app {
 
-// What straatwijs-mail is asked to do. The options are named after the mail
-// sender's properties; unset ones leave the property as the component has it.
+// What straatwijs-mail is asked to do. The options that set the mail
+// sender's properties are kept by name with the values given (a flag given:
+// one empty value); unset ones leave the property as the component has it.
 struct MailOptions
 {
-    std::optional<QString> from;
-    std::optional<QString> fromName;
-    QStringList to; // each may itself be a delimited list
-    QStringList toName;
-    QStringList cc;
-    QStringList ccName;
-    QStringList bcc;
-    QStringList attach;
-    std::optional<QString> replyTo;
-    std::optional<QString> subject;
-    std::optional<QString> body;
-    std::optional<QString> bodyFile; // "-": standard input
-    std::optional<QString> contentBase;
-    std::optional<QString> delimiter;
-    std::optional<QString> xMailer;
-    std::optional<qint32> priority;
-    std::optional<qint32> encodeType;
-    bool html = false;
-    bool receipt = false;
-    bool eightBit = false;
+    QMap<QString, QStringList> given;
     bool print = false;
-    // Sending.
-    std::optional<QString> hallo;
-    std::optional<QString> smtpHost;
-    std::optional<qint32> smtpPort;
-    std::optional<qint32> hostValidation;
-    std::optional<qint32> addressValidation;
-    std::optional<qint32> connectTimeout;
-    std::optional<qint32> messageTimeout;
-    std::optional<qint32> connectRetry;
-    std::optional<QString> username;
-    std::optional<QString> pop3Host;
-    std::optional<qint32> pop3Port;
-    std::optional<QString> caFile;
-    bool auth = false;
-    bool popAuth = false;
-    bool startTls = false;
     bool debug = false;
     std::optional<QString> mx; // --mx: the domain to look up ("" the host's own)
 };

@@ -1,6 +1,7 @@
 #include "mail/Composition.h"
 
 #include "mail/Encoders.h"
+#include "mail/internal/Texts.h"
 #include "platform/RunError.h"
 
 #include <QFile>
@@ -11,16 +12,16 @@
 
 namespace mail {
 
+using internal::SocketNotOpen;
+
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QChar Quote = QLatin1Char('"');
 const QChar Tab = QLatin1Char('\t');
-const QString SocketNotOpen = QStringLiteral("Socket not Open");
 
 constexpr qint64 Base64Chunk = 11400; // a multiple of 57: chunks join into whole lines
 constexpr qint64 UULineBytes = 45;
-constexpr int LinesBetweenEvents = 50;
 constexpr qsizetype MaxLineLength = 998;
 
 // A value that goes into a header as it is must stay on its line: a CR or LF
@@ -244,7 +245,6 @@ QString SendFileEncoded(const QString& path, int mode, MessageWriter& out)
         return platform::RunError::fromErrno(errno, {}, path).description() + QStringLiteral(": ") +
                path;
     qint64 remaining = file.size();
-    qint64 lines = 0;
     const qint64 step = mode == 1 ? UULineBytes : Base64Chunk;
     while (remaining > 0) {
         const qint64 n = std::min(step, remaining);
@@ -257,13 +257,10 @@ QString SendFileEncoded(const QString& path, int mode, MessageWriter& out)
                 line.prepend('.');
             if (!out.send(line + "\r\n"))
                 return SocketNotOpen;
-            if (++lines % LinesBetweenEvents == 0)
-                out.letEventsRun();
         } else {
             if (!out.send(EncodeBase64Bytes(bytes)))
                 return SocketNotOpen;
             out.trace(QStringLiteral("<<infile>>"));
-            out.chunkSent();
         }
         remaining -= n;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail/MessageWriter.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -48,31 +50,6 @@ struct SendValues
     QString Boundary;
     QDateTime now; // the local date and time of the Date line
     QString TimeZoneOffset;
-};
-
-// Where the stream goes: the session's socket, or a byte sink.
-class MessageWriter
-{
-public:
-    virtual ~MessageWriter() = default;
-    // One piece of the stream, as one send call. False when it cannot be
-    // sent (the connection is gone); the stream then ends with a failure.
-    virtual bool send(const QByteArray& piece) = 0;
-    // The protocol trace of a piece, for the pieces that are traced.
-    virtual void trace(const QString& text) { Q_UNUSED(text); }
-    // Before each attachment's part.
-    virtual void beginAttachment(const QString& name, bool embedded)
-    {
-        Q_UNUSED(name);
-        Q_UNUSED(embedded);
-    }
-    // After each base64 chunk, so the sender can let the socket drain.
-    virtual void chunkSent() {}
-    // After every 50 uuencoded lines, to let pending events run.
-    virtual void letEventsRun() {}
-    // After each attachment's part; false stops the stream (the send was
-    // given up, and its failure already reported).
-    virtual bool attachmentSent() { return true; }
 };
 
 struct StreamResult

@@ -2,7 +2,6 @@
 
 #include "mail/Validation.h"
 #include "platform/Convert.h"
-#include "platform/Random.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -10,7 +9,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
@@ -128,23 +126,23 @@ bool readReply(int fd, bool raw, quint16 id, quint16 sequence, EchoReply* reply)
     return false;
 }
 
-bool waitForReply(int fd, bool raw, quint16 id, quint16 sequence, EchoReply* reply)
+// Waits on the environment's clock, letting events run between looks, so
+// that a test's clock decides the time-out as it does every other wait.
+bool waitForReply(int fd, bool raw, quint16 id, quint16 sequence, EchoReply* reply,
+                  const platform::Env& env)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(EchoTimeoutMs);
+    const quint32 start = env.tick->GetTickCount();
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return false;
         pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
+        const int ready = ::poll(&p, 1, 0);
+        if (ready < 0 && errno != EINTR)
             return false;
-        if (readReply(fd, raw, id, sequence, reply))
+        if (ready > 0 && readReply(fd, raw, id, sequence, reply))
             return true;
+        if (env.tick->GetTickCount() - start >= quint32(EchoTimeoutMs))
+            return false;
+        if (ready <= 0)
+            env.wait->MsgWaitObj(1);
     }
 }
 
@@ -195,8 +193,7 @@ qint32 IpTextToLong(const QString& text)
     return qint32(value);
 }
 
-bool Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& DataMatch,
-          platform::RandomSource& random)
+bool Pinger::Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& DataMatch)
 {
     const QString ip = IsIPAddress(Address) ? Address : GetIPAddress(Address);
     if (ip.isEmpty())
@@ -207,31 +204,27 @@ bool Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& Dat
 
     QByteArray data(EchoDataSize, '\0');
     for (char& c : data)
-        c = char(std::lround(random.Rnd() * 254 + 1));
+        c = char(std::lround(m_env.random->Rnd() * 254 + 1));
 
     bool raw = false;
     const Socket socket(openIcmpSocket(&raw));
     if (socket.fd < 0)
         return false;
-    static quint16 sequence = 0;
-    ++sequence;
+    const quint16 sequence = ++m_sequence;
     const quint16 id = quint16(::getpid());
     const QByteArray packet = echoRequest(id, sequence, data);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     qToLittleEndian(target, &to.sin_addr.s_addr);
 
-    const auto start = std::chrono::steady_clock::now();
+    const quint32 start = m_env.tick->GetTickCount();
     if (::sendto(socket.fd, packet.constData(), size_t(packet.size()), 0,
                  reinterpret_cast<const sockaddr*>(&to), sizeof to) != packet.size())
         return false;
     EchoReply reply;
-    if (!waitForReply(socket.fd, raw, id, sequence, &reply))
+    if (!waitForReply(socket.fd, raw, id, sequence, &reply, m_env))
         return false;
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-
-    RoundTripTime =
-        QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    RoundTripTime = QString::number(m_env.tick->GetTickCount() - start);
     Address = dottedAddress(reply.address);
     DataSize = QString::number(reply.data.size()) + QStringLiteral(" bytes");
     // The reply record holds the echoed data in a zeroed area: the text up to

@@ -1,43 +1,34 @@
 #include "mail/clsSendMail.h"
 
-#include "mail/internal/ReplyAssembler.h"
-
 #include "mail/Encoders.h"
 #include "mail/HostLookup.h"
 #include "mail/Validation.h"
-#include "mail/modMXQuery.h"
+#include "mail/internal/Session.h"
+#include "mail/internal/Texts.h"
 #include "platform/Convert.h"
-#include "platform/RunError.h"
 
 #include <QFileInfo>
-#include <QSslSocket>
 
 #include <cmath>
 #include <limits>
 
 namespace mail {
 
+using internal::Pop3HostError;
+using internal::SenderError;
+using internal::Session;
+using internal::SmtpHostError;
+
 namespace {
 
-const QString AppName = QStringLiteral("Briefbode");
-const QString Section = QStringLiteral("Settings");
-
-const QString SmtpHostError = QStringLiteral("Invalid or Missing SMTP Host Name");
-const QString Pop3HostError = QStringLiteral("Invalid or Missing POP3 Host Name");
 const QString PortError = QStringLiteral("Invalid Remote Port");
 const QString RecipientError = QStringLiteral("Missing or Invalid Recipient E-mail Address");
 const QString CcError = QStringLiteral("Invalid Cc: Recipient E-mail Address");
 const QString BccError = QStringLiteral("Invalid Bcc: Recipient E-mail Address");
-const QString SenderError = QStringLiteral("Missing or Invalid Sender E-mail Address");
-const QString NoRecipientError = QStringLiteral("No Recipient E-mail Address Specified");
-const QString TooManyError = QStringLiteral("Too many recipients");
-const QString HtmlError = QStringLiteral("Sending HTML requires MIME encoding");
 const QString AttachmentError = QStringLiteral("The file you tried to attach does not exist");
 
 const QString DefaultXMailer =
     QStringLiteral("Brevaro Emailer version 1.0 (https://straatwijs.nl/briefbode/)");
-
-constexpr int MaxRecipients = 100;
 
 QString flag(bool value)
 {
@@ -51,175 +42,30 @@ QStringList CleanList(QStringList list)
     return list;
 }
 
-bool containsText(const QStringList& list, const QString& text)
+void ValidateAddressList(Session& s, const QString& value, const QString& errorText)
 {
-    return list.contains(text, Qt::CaseInsensitive);
-}
-
-} // namespace
-
-clsSendMail::clsSendMail(const platform::Env& env, QObject* parent) : QObject(parent), m_env(env)
-{
-    m_PersistentSettings = platform::booleanValue(
-        ReadSetting(QStringLiteral("PersistentSettings"), QStringLiteral("0")));
-    if (m_PersistentSettings) {
-        // Loaded as stored: nothing is checked or clamped on the way in.
-        m.from = ReadSetting(QStringLiteral("From"), {});
-        m.FromDisplayName = ReadSetting(QStringLiteral("FromDisplayName"), {});
-        m_POP3Host = ReadSetting(QStringLiteral("Pop3Host"), {});
-        m_SMTPHost = ReadSetting(QStringLiteral("RemoteHost"), {});
-        m_SMTPPort = ReadNumber(QStringLiteral("RemotePort"), 25);
-        m_SMTPHostValidation = ReadNumber(QStringLiteral("SMTPHostValidation"), 3);
-        m_EmailAddressValidation = ReadNumber(QStringLiteral("EmailValidation"), 1);
-        m_ConnectTimeout = ReadNumber(QStringLiteral("ConnectTimeout"), 30);
-        m_MessageTimeout = ReadNumber(QStringLiteral("MessageTimeout"), 60);
-        m_ConnectRetry = ReadNumber(QStringLiteral("ConnectRetry"), 4);
-        m.EncodeType = ReadNumber(QStringLiteral("EncodeType"), 0);
-        m_Username = ReadSetting(QStringLiteral("Username"), {});
-        m_UseAuthentication = platform::booleanValue(
-            ReadSetting(QStringLiteral("UseAuthentication"), platform::booleanText(false)));
-        m_UsePopAuthentication = platform::booleanValue(
-            ReadSetting(QStringLiteral("UsePopAuthentication"), platform::booleanText(false)));
-    }
-    // The offset in force now, daylight saving included.
-    m_TimeZoneOffset = timeZoneOffsetText(-m_env.day->Now().offsetFromUtc() / 60);
-    m.XMailer = DefaultXMailer;
-
-    m_mx = &modMXQuery::process();
-    m_replies = std::make_unique<internal::ReplyAssembler>();
-    useSocket(false);
-}
-
-void clsSendMail::useSocket(bool tls)
-{
-    if (m_socket && (qobject_cast<QSslSocket*>(m_socket) != nullptr) == tls)
+    s.RemoveError(errorText);
+    if (s.m_EmailAddressValidation != 1)
         return;
-    if (m_socket) {
-        m_socket->disconnect(this);
-        delete m_socket;
-    }
-    // A plain socket unless TLS is wanted: setting up TLS (the library, the
-    // system's authorities) costs a noticeable part of a small send.
-    m_socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
-    connect(m_socket, &QAbstractSocket::connected, this, [this] { m_Connected = true; });
-    connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_Connected = false; });
-    connect(m_socket, &QIODevice::readyRead, this, [this] { readReplies(); });
-    connect(m_socket, &QIODevice::bytesWritten, this, [this](qint64 n) { bytesWritten(n); });
-    if (auto* secure = qobject_cast<QSslSocket*>(m_socket))
-        connect(secure, &QSslSocket::encrypted, this, [this] { encryptionStarted(); });
-    connect(m_socket, &QAbstractSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                // The server closing the connection is the close event, no
-                // failure: it does so after QUIT.
-                if (error == QAbstractSocket::RemoteHostClosedError)
-                    return;
-                // The short wait for the queue to move ends so when it did
-                // not move: no failure, the step's own time-out decides.
-                if (m_probing && error == QAbstractSocket::SocketTimeoutError)
-                    return;
-                // Handled from the event loop, outside the socket's own
-                // signal: the failure closes the socket and waits.
-                const QString description = m_socket->errorString();
-                QMetaObject::invokeMethod(
-                    this, [this, error, description] { socketError(int(error), description); },
-                    Qt::QueuedConnection);
-            });
+    if (!allAddressesValid(s.split(value)))
+        s.AddError(errorText);
 }
 
-clsSendMail::~clsSendMail()
-{
-    if (!socketClosed())
-        CloseSession();
-    m_socket->disconnect(this);
-    delete m_socket;
-}
-
-// ---- error list
-
-void clsSendMail::AddError(const QString& text)
-{
-    if (!containsText(m_ErrorList, text))
-        m_ErrorList.append(text);
-}
-
-void clsSendMail::RemoveError(const QString& text)
-{
-    m_ErrorList.removeIf(
-        [&text](const QString& e) { return e.compare(text, Qt::CaseInsensitive) == 0; });
-}
-
-void clsSendMail::RaiseFailure()
-{
-    m_LastResult = m_ErrorList.join(QString());
-    // Emptied before the connection closes, so that a failure while it
-    // closes reports only its own text.
-    m_ErrorList.clear();
-    emit SendFailed(m_LastResult);
-    if (!socketClosed())
-        CloseSession();
-    m_AbortFlag = true;
-}
-
-// ---- settings store
-
-QString clsSendMail::ReadSetting(const QString& key, const QString& defaultValue) const
-{
-    QString value = defaultValue;
-    platform::skipOnError(
-        [&] { value = m_env.settings->GetSetting(AppName, Section, key, defaultValue); });
-    return value;
-}
-
-qint32 clsSendMail::ReadNumber(const QString& key, qint32 defaultValue) const
-{
-    bool ok = false;
-    const double value = platform::toNumber(ReadSetting(key, QString::number(defaultValue)), &ok);
-    // A text that is no 32-bit number gives the default rather than an error.
-    if (!ok || value < std::numeric_limits<qint32>::min() ||
-        value > std::numeric_limits<qint32>::max())
-        return defaultValue;
-    return qint32(std::nearbyint(value));
-}
-
-void clsSendMail::WriteSetting(const QString& key, const QString& value)
-{
-    if (m_PersistentSettings)
-        platform::skipOnError([&] { m_env.settings->SaveSetting(AppName, Section, key, value); });
-}
-
-// ---- lists and checks
-
-QStringList clsSendMail::split(const QString& text) const
-{
-    if (text.isEmpty())
-        return {};
-    if (m_Delimiter.isEmpty())
-        return {text};
-    return text.split(m_Delimiter);
-}
-
-void clsSendMail::ValidateAddressList(const QString& value, const QString& errorText)
-{
-    RemoveError(errorText);
-    if (m_EmailAddressValidation != 1)
-        return;
-    if (!allAddressesValid(split(value)))
-        AddError(errorText);
-}
-
-bool clsSendMail::hostAccepted(QString& value)
+// Drops NUL characters from the caller's variable and checks the host at
+// the validation level; levels 2 and 3 rewrite the variable.
+bool hostAccepted(Session& s, QString& value)
 {
     value.remove(QChar(0));
     if (value.isEmpty())
         return true;
-    switch (m_SMTPHostValidation) {
+    switch (s.m_SMTPHostValidation) {
     case 1:
         return IsValidHostName(value);
     case 2: {
         QString roundTrip;
         QString size;
         bool match = false;
-        return mail::Ping(value, roundTrip, size, match, *m_env.random);
+        return s.m_pinger.Ping(value, roundTrip, size, match);
     }
     case 3:
         return !mail::GetIPAddress(value).isEmpty();
@@ -228,75 +74,386 @@ bool clsSendMail::hostAccepted(QString& value)
     }
 }
 
+} // namespace
+
+clsSendMail::clsSendMail(const platform::Env& env, QObject* parent)
+    : QObject(parent), d(std::make_unique<Session>(*this, env))
+{
+    d->m_PersistentSettings = platform::booleanValue(
+        d->ReadSetting(QStringLiteral("PersistentSettings"), QStringLiteral("0")));
+    if (d->m_PersistentSettings) {
+        // Loaded as stored: nothing is checked or clamped on the way in.
+        d->m.from = d->ReadSetting(QStringLiteral("From"), {});
+        d->m.FromDisplayName = d->ReadSetting(QStringLiteral("FromDisplayName"), {});
+        d->m_POP3Host = d->ReadSetting(QStringLiteral("Pop3Host"), {});
+        d->m_SMTPHost = d->ReadSetting(QStringLiteral("RemoteHost"), {});
+        d->m_SMTPPort = d->ReadNumber(QStringLiteral("RemotePort"), 25);
+        d->m_SMTPHostValidation = d->ReadNumber(QStringLiteral("SMTPHostValidation"), 3);
+        d->m_EmailAddressValidation = d->ReadNumber(QStringLiteral("EmailValidation"), 1);
+        d->m_ConnectTimeout = d->ReadNumber(QStringLiteral("ConnectTimeout"), 30);
+        d->m_MessageTimeout = d->ReadNumber(QStringLiteral("MessageTimeout"), 60);
+        d->m_ConnectRetry = d->ReadNumber(QStringLiteral("ConnectRetry"), 4);
+        d->m.EncodeType = d->ReadNumber(QStringLiteral("EncodeType"), 0);
+        d->m_Username = d->ReadSetting(QStringLiteral("Username"), {});
+        d->m_UseAuthentication = platform::booleanValue(
+            d->ReadSetting(QStringLiteral("UseAuthentication"), platform::booleanText(false)));
+        d->m_UsePopAuthentication = platform::booleanValue(
+            d->ReadSetting(QStringLiteral("UsePopAuthentication"), platform::booleanText(false)));
+    }
+    // The offset in force now, daylight saving included.
+    d->m_TimeZoneOffset = timeZoneOffsetText(-d->m_env.day->Now().offsetFromUtc() / 60);
+    d->m.XMailer = DefaultXMailer;
+}
+
+// The session ends an open connection with QUIT.
+clsSendMail::~clsSendMail() = default;
+
+// ---- plain properties
+
+bool clsSendMail::AsHTML() const
+{
+    return d->m.AsHTML;
+}
+
+void clsSendMail::setAsHTML(bool NewValue)
+{
+    d->m.AsHTML = NewValue;
+}
+
+QString clsSendMail::Attachment() const
+{
+    return d->joined(d->m.AttachmentPaths);
+}
+
+QString clsSendMail::BccRecipient() const
+{
+    return d->joined(d->m.BccRecipient);
+}
+
+QString clsSendMail::CcDisplayName() const
+{
+    return d->joined(d->m.CcDisplayName);
+}
+
+QString clsSendMail::CcRecipient() const
+{
+    return d->joined(d->m.CcRecipient);
+}
+
+qint32 clsSendMail::ConnectRetry() const
+{
+    return d->m_ConnectRetry;
+}
+
+qint32 clsSendMail::ConnectTimeout() const
+{
+    return d->m_ConnectTimeout;
+}
+
+QString clsSendMail::ContentBase() const
+{
+    return d->m.ContentBase;
+}
+
+QString clsSendMail::Delimiter() const
+{
+    return d->m_Delimiter;
+}
+
+qint32 clsSendMail::EmailAddressValidation() const
+{
+    return d->m_EmailAddressValidation;
+}
+
+qint32 clsSendMail::EncodeType() const
+{
+    return d->m.EncodeType;
+}
+
+QString clsSendMail::from() const
+{
+    return d->m.from;
+}
+
+QString clsSendMail::FromDisplayName() const
+{
+    return d->m.FromDisplayName;
+}
+
+QString clsSendMail::Hallo() const
+{
+    return d->m_Hallo;
+}
+
+void clsSendMail::setHallo(const QString& NewValue)
+{
+    d->m_Hallo = NewValue;
+}
+
+QString clsSendMail::Message() const
+{
+    return d->m.Message;
+}
+
+qint32 clsSendMail::MessageTimeout() const
+{
+    return d->m_MessageTimeout;
+}
+
+QString clsSendMail::Password() const
+{
+    return d->m_Password;
+}
+
+void clsSendMail::setPassword(const QString& NewValue)
+{
+    d->m_Password = NewValue;
+}
+
+bool clsSendMail::PersistentSettings() const
+{
+    return d->m_PersistentSettings;
+}
+
+qint32 clsSendMail::Priority() const
+{
+    return d->m.Priority;
+}
+
+QString clsSendMail::XMailer() const
+{
+    return d->m.XMailer;
+}
+
+void clsSendMail::setXMailer(const QString& NewValue)
+{
+    d->m.XMailer = NewValue;
+}
+
+bool clsSendMail::Receipt() const
+{
+    return d->m.Receipt;
+}
+
+void clsSendMail::setReceipt(bool NewValue)
+{
+    d->m.Receipt = NewValue;
+}
+
+QString clsSendMail::Recipient() const
+{
+    return d->joined(d->m.Recipient);
+}
+
+QString clsSendMail::RecipientDisplayName() const
+{
+    return d->joined(d->m.RecipientDisplayName);
+}
+
+QString clsSendMail::ReplyToAddress() const
+{
+    return d->m.ReplyToAddress;
+}
+
+QString clsSendMail::POP3Host() const
+{
+    return d->m_POP3Host;
+}
+
+QString clsSendMail::SMTPHost() const
+{
+    return d->m_SMTPHost;
+}
+
+qint32 clsSendMail::SMTPHostValidation() const
+{
+    return d->m_SMTPHostValidation;
+}
+
+qint32 clsSendMail::SMTPPort() const
+{
+    return d->m_SMTPPort;
+}
+
+QString clsSendMail::Subject() const
+{
+    return d->m.Subject;
+}
+
+void clsSendMail::setSubject(const QString& NewValue)
+{
+    d->m.Subject = NewValue;
+}
+
+bool clsSendMail::UseAuthentication() const
+{
+    return d->m_UseAuthentication;
+}
+
+bool clsSendMail::UsePopAuthentication() const
+{
+    return d->m_UsePopAuthentication;
+}
+
+QString clsSendMail::Username() const
+{
+    return d->m_Username;
+}
+
+bool clsSendMail::StartTls() const
+{
+    return d->m_StartTls;
+}
+
+void clsSendMail::setStartTls(bool NewValue)
+{
+    d->m_StartTls = NewValue;
+}
+
+qint32 clsSendMail::POP3Port() const
+{
+    return d->m_POP3Port;
+}
+
+void clsSendMail::setPOP3Port(qint32 NewValue)
+{
+    d->m_POP3Port = quint16(qBound(1, NewValue, 65535));
+}
+
+QString clsSendMail::CaFile() const
+{
+    return d->m_CaFile;
+}
+
+void clsSendMail::setCaFile(const QString& NewValue)
+{
+    d->m_CaFile = NewValue;
+}
+
+void clsSendMail::setMXResolver(modMXQuery& resolver)
+{
+    d->m_mx = &resolver;
+}
+
+const modMXQuery& clsSendMail::mxResolver() const
+{
+    return *d->m_mx;
+}
+
+QStringList clsSendMail::ErrorList() const
+{
+    return d->m_ErrorList;
+}
+
+QString clsSendMail::LastResult() const
+{
+    return d->m_LastResult;
+}
+
+bool clsSendMail::SentOk() const
+{
+    return d->m_SentOk;
+}
+
+bool clsSendMail::EightBitMessage() const
+{
+    return d->m.EightBitMessage;
+}
+
+void clsSendMail::setEightBitMessage(bool NewValue)
+{
+    d->m.EightBitMessage = NewValue;
+}
+
+QString clsSendMail::PriorityText() const
+{
+    return d->m.PriorityText;
+}
+
+QString clsSendMail::TimeZoneOffset() const
+{
+    return d->m_TimeZoneOffset;
+}
+
+qint32 clsSendMail::AttachmentCount() const
+{
+    return qint32(d->m.AttachmentPaths.size());
+}
+
+const MailMessage& clsSendMail::message() const
+{
+    return d->m;
+}
+
 // ---- setters
 
 void clsSendMail::setAttachment(const QString& NewValue)
 {
-    m.AttachmentPaths = split(NewValue);
-    m.AttachmentBytes = 0;
-    m.AttachmentNameChars = 0;
-    m.AttachmentNames.clear();
-    m.AttachmentEmbedded.clear();
-    RemoveError(AttachmentError);
-    const qsizetype count = m.AttachmentPaths.size();
+    d->m.AttachmentPaths = d->split(NewValue);
+    d->m.AttachmentBytes = 0;
+    d->m.AttachmentNameChars = 0;
+    d->m.AttachmentNames.clear();
+    d->m.AttachmentEmbedded.clear();
+    d->RemoveError(AttachmentError);
+    const qsizetype count = d->m.AttachmentPaths.size();
     if (count == 0)
         return;
-    m.AttachmentNames.resize(count);
-    m.AttachmentEmbedded.fill(false, count);
+    d->m.AttachmentNames.resize(count);
+    d->m.AttachmentEmbedded.fill(false, count);
     for (qsizetype i = 0; i < count; ++i) {
-        const QString& path = m.AttachmentPaths[i];
+        const QString& path = d->m.AttachmentPaths[i];
         const QFileInfo file(path);
         if (!file.exists() || file.isDir()) {
-            AddError(AttachmentError);
+            d->AddError(AttachmentError);
             return;
         }
         // Either separator: paths written on either platform name their file.
         const qsizetype slash =
             std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-        m.AttachmentNames[i] = path.mid(slash + 1);
-        m.AttachmentBytes += file.size();
-        m.AttachmentNameChars += m.AttachmentNames[i].size();
+        d->m.AttachmentNames[i] = path.mid(slash + 1);
+        d->m.AttachmentBytes += file.size();
+        d->m.AttachmentNameChars += d->m.AttachmentNames[i].size();
     }
 }
 
 void clsSendMail::setBccRecipient(const QString& NewValue)
 {
-    m_raw[QStringLiteral("a Bcc address")] = split(NewValue);
-    m.BccRecipient = CleanList(split(NewValue));
-    ValidateAddressList(NewValue, BccError);
+    d->m_raw[internal::what::BccAddress] = d->split(NewValue);
+    d->m.BccRecipient = CleanList(d->split(NewValue));
+    ValidateAddressList(*d, NewValue, BccError);
 }
 
 void clsSendMail::setCcDisplayName(const QString& NewValue)
 {
-    m_raw[QStringLiteral("a Cc display name")] = split(NewValue);
-    m.CcDisplayName = CleanList(split(NewValue));
+    d->m_raw[internal::what::CcName] = d->split(NewValue);
+    d->m.CcDisplayName = CleanList(d->split(NewValue));
 }
 
 void clsSendMail::setCcRecipient(const QString& NewValue)
 {
-    m_raw[QStringLiteral("a Cc address")] = split(NewValue);
-    m.CcRecipient = CleanList(split(NewValue));
-    ValidateAddressList(NewValue, CcError);
+    d->m_raw[internal::what::CcAddress] = d->split(NewValue);
+    d->m.CcRecipient = CleanList(d->split(NewValue));
+    ValidateAddressList(*d, NewValue, CcError);
 }
 
 void clsSendMail::setConnectRetry(qint32 NewValue)
 {
     if (NewValue >= 1 && NewValue <= 20)
-        m_ConnectRetry = NewValue;
-    WriteSetting(QStringLiteral("ConnectRetry"), QString::number(NewValue));
+        d->m_ConnectRetry = NewValue;
+    d->WriteSetting(QStringLiteral("ConnectRetry"), QString::number(NewValue));
 }
 
 void clsSendMail::setConnectTimeout(qint32 NewValue)
 {
     if (NewValue >= 1 && NewValue <= 120)
-        m_ConnectTimeout = NewValue;
-    WriteSetting(QStringLiteral("ConnectTimeout"), QString::number(NewValue));
+        d->m_ConnectTimeout = NewValue;
+    d->WriteSetting(QStringLiteral("ConnectTimeout"), QString::number(NewValue));
 }
 
 void clsSendMail::setContentBase(const QString& NewValue)
 {
     if (NewValue.isEmpty()) {
-        m.ContentBase.clear();
+        d->m.ContentBase.clear();
         return;
     }
     QString base = NewValue;
@@ -305,95 +462,95 @@ void clsSendMail::setContentBase(const QString& NewValue)
         base.prepend(QStringLiteral("http://"));
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
-    m.ContentBase = base;
+    d->m.ContentBase = base;
 }
 
 void clsSendMail::setDelimiter(const QString& NewValue)
 {
-    m_Delimiter = NewValue.left(1);
+    d->m_Delimiter = NewValue.left(1);
 }
 
 void clsSendMail::setEmailAddressValidation(qint32 NewValue)
 {
-    m_EmailAddressValidation = NewValue;
-    WriteSetting(QStringLiteral("EmailValidation"), QString::number(NewValue));
+    d->m_EmailAddressValidation = NewValue;
+    d->WriteSetting(QStringLiteral("EmailValidation"), QString::number(NewValue));
 }
 
 void clsSendMail::setEncodeType(qint32 NewValue)
 {
-    m.EncodeType = NewValue;
-    WriteSetting(QStringLiteral("EncodeType"), QString::number(NewValue));
+    d->m.EncodeType = NewValue;
+    d->WriteSetting(QStringLiteral("EncodeType"), QString::number(NewValue));
 }
 
 void clsSendMail::setFrom(const QString& NewValue)
 {
-    m_raw[QStringLiteral("the sender address")] = QStringList{NewValue};
-    m.from = NewValue.trimmed();
-    ValidateAddressList(NewValue, SenderError);
-    WriteSetting(QStringLiteral("From"), NewValue);
+    d->m_raw[internal::what::SenderAddress] = QStringList{NewValue};
+    d->m.from = NewValue.trimmed();
+    ValidateAddressList(*d, NewValue, SenderError);
+    d->WriteSetting(QStringLiteral("From"), NewValue);
 }
 
 void clsSendMail::setFromDisplayName(const QString& NewValue)
 {
-    m_raw[QStringLiteral("the sender's display name")] = QStringList{NewValue};
-    m.FromDisplayName = NewValue.trimmed();
-    WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
+    d->m_raw[internal::what::SenderName] = QStringList{NewValue};
+    d->m.FromDisplayName = NewValue.trimmed();
+    d->WriteSetting(QStringLiteral("FromDisplayName"), NewValue);
 }
 
 void clsSendMail::setMessage(const QString& NewValue)
 {
-    m.Message = PrepareMessage(NewValue);
-    m.EightBitMessage =
-        std::any_of(m.Message.begin(), m.Message.end(), [](QChar c) { return c.unicode() > 126; });
+    d->m.Message = PrepareMessage(NewValue);
+    d->m.EightBitMessage = std::any_of(d->m.Message.begin(), d->m.Message.end(),
+                                       [](QChar c) { return c.unicode() > 126; });
 }
 
 void clsSendMail::setMessageTimeout(qint32 NewValue)
 {
-    m_MessageTimeout = NewValue == std::numeric_limits<qint32>::min()
-                           ? std::numeric_limits<qint32>::max()
-                           : std::abs(NewValue);
-    WriteSetting(QStringLiteral("MessageTimeout"), QString::number(NewValue));
+    d->m_MessageTimeout = NewValue == std::numeric_limits<qint32>::min()
+                              ? std::numeric_limits<qint32>::max()
+                              : std::abs(NewValue);
+    d->WriteSetting(QStringLiteral("MessageTimeout"), QString::number(NewValue));
 }
 
 void clsSendMail::setPersistentSettings(bool NewValue)
 {
-    m_PersistentSettings = NewValue;
-    WriteSetting(QStringLiteral("PersistentSettings"), flag(NewValue));
+    d->m_PersistentSettings = NewValue;
+    d->WriteSetting(QStringLiteral("PersistentSettings"), flag(NewValue));
 }
 
 void clsSendMail::setPriority(qint32 NewValue)
 {
-    m.Priority = NewValue;
+    d->m.Priority = NewValue;
     if (NewValue == 1)
-        m.PriorityText = QStringLiteral("High");
+        d->m.PriorityText = QStringLiteral("High");
     else if (NewValue == 3)
-        m.PriorityText = QStringLiteral("Normal");
+        d->m.PriorityText = QStringLiteral("Normal");
     else if (NewValue == 5)
-        m.PriorityText = QStringLiteral("Low");
+        d->m.PriorityText = QStringLiteral("Low");
 }
 
 void clsSendMail::setRecipient(const QString& NewValue)
 {
-    m_raw[QStringLiteral("a Recipient address")] = split(NewValue);
-    m.Recipient = CleanList(split(NewValue));
-    ValidateAddressList(NewValue, RecipientError);
+    d->m_raw[internal::what::RecipientAddress] = d->split(NewValue);
+    d->m.Recipient = CleanList(d->split(NewValue));
+    ValidateAddressList(*d, NewValue, RecipientError);
 }
 
 void clsSendMail::setRecipientDisplayName(const QString& NewValue)
 {
-    m_raw[QStringLiteral("a recipient's display name")] = split(NewValue);
-    m.RecipientDisplayName = CleanList(split(NewValue));
+    d->m_raw[internal::what::RecipientName] = d->split(NewValue);
+    d->m.RecipientDisplayName = CleanList(d->split(NewValue));
 }
 
 void clsSendMail::setPOP3Host(QString& NewValue)
 {
-    if (!hostAccepted(NewValue)) {
-        AddError(Pop3HostError);
+    if (!hostAccepted(*d, NewValue)) {
+        d->AddError(Pop3HostError);
         return;
     }
-    m_POP3Host = QString(NewValue).remove(QChar(0));
-    WriteSetting(QStringLiteral("Pop3Host"), m_POP3Host);
-    RemoveError(Pop3HostError);
+    d->m_POP3Host = QString(NewValue).remove(QChar(0));
+    d->WriteSetting(QStringLiteral("Pop3Host"), d->m_POP3Host);
+    d->RemoveError(Pop3HostError);
 }
 
 void clsSendMail::setPOP3Host(const QString& NewValue)
@@ -404,13 +561,13 @@ void clsSendMail::setPOP3Host(const QString& NewValue)
 
 void clsSendMail::setSMTPHost(QString& NewValue)
 {
-    if (!hostAccepted(NewValue)) {
-        AddError(SmtpHostError);
+    if (!hostAccepted(*d, NewValue)) {
+        d->AddError(SmtpHostError);
         return;
     }
-    m_SMTPHost = QString(NewValue).remove(QChar(0));
-    WriteSetting(QStringLiteral("RemoteHost"), m_SMTPHost);
-    RemoveError(SmtpHostError);
+    d->m_SMTPHost = QString(NewValue).remove(QChar(0));
+    d->WriteSetting(QStringLiteral("RemoteHost"), d->m_SMTPHost);
+    d->RemoveError(SmtpHostError);
 }
 
 void clsSendMail::setSMTPHost(const QString& NewValue)
@@ -421,10 +578,10 @@ void clsSendMail::setSMTPHost(const QString& NewValue)
 
 void clsSendMail::setSMTPHostValidation(qint32 NewValue)
 {
-    m_SMTPHostValidation = NewValue;
-    WriteSetting(QStringLiteral("SMTPHostValidation"), QString::number(NewValue));
-    if (!m_SMTPHost.isEmpty()) {
-        QString host = m_SMTPHost;
+    d->m_SMTPHostValidation = NewValue;
+    d->WriteSetting(QStringLiteral("SMTPHostValidation"), QString::number(NewValue));
+    if (!d->m_SMTPHost.isEmpty()) {
+        QString host = d->m_SMTPHost;
         setSMTPHost(host);
     }
 }
@@ -432,53 +589,53 @@ void clsSendMail::setSMTPHostValidation(qint32 NewValue)
 void clsSendMail::setSMTPPort(qint32 NewValue)
 {
     if (NewValue < 1 || NewValue > 65535) {
-        AddError(PortError);
+        d->AddError(PortError);
         return;
     }
-    m_SMTPPort = NewValue;
-    WriteSetting(QStringLiteral("RemotePort"), QString::number(NewValue));
-    RemoveError(PortError);
+    d->m_SMTPPort = NewValue;
+    d->WriteSetting(QStringLiteral("RemotePort"), QString::number(NewValue));
+    d->RemoveError(PortError);
 }
 
 void clsSendMail::setUseAuthentication(bool NewValue)
 {
-    m_UseAuthentication = NewValue;
-    WriteSetting(QStringLiteral("UseAuthentication"), flag(NewValue));
+    d->m_UseAuthentication = NewValue;
+    d->WriteSetting(QStringLiteral("UseAuthentication"), flag(NewValue));
 }
 
 void clsSendMail::setUsePopAuthentication(bool NewValue)
 {
-    m_UsePopAuthentication = NewValue;
-    WriteSetting(QStringLiteral("UsePopAuthentication"), flag(NewValue));
+    d->m_UsePopAuthentication = NewValue;
+    d->WriteSetting(QStringLiteral("UsePopAuthentication"), flag(NewValue));
 }
 
 void clsSendMail::setUsername(const QString& NewValue)
 {
-    m_Username = NewValue;
-    WriteSetting(QStringLiteral("Username"), NewValue);
+    d->m_Username = NewValue;
+    d->WriteSetting(QStringLiteral("Username"), NewValue);
 }
 
 // ---- methods
 
 bool clsSendMail::Clear()
 {
-    m.AttachmentPaths.clear();
-    m.AttachmentNames.clear();
-    m.BccRecipient.clear();
-    m.CcRecipient.clear();
-    m.CcDisplayName.clear();
-    m.Recipient.clear();
-    m.RecipientDisplayName.clear();
-    m.from.clear();
-    m.FromDisplayName.clear();
-    m.Message.clear();
-    m.ReplyToAddress.clear();
-    m.Subject.clear();
-    m_raw.clear();
-    m.AttachmentNameChars = 0;
-    m.AttachmentBytes = 0;
-    m.Priority = 3;
-    m_Delimiter = QStringLiteral(";");
+    d->m.AttachmentPaths.clear();
+    d->m.AttachmentNames.clear();
+    d->m.BccRecipient.clear();
+    d->m.CcRecipient.clear();
+    d->m.CcDisplayName.clear();
+    d->m.Recipient.clear();
+    d->m.RecipientDisplayName.clear();
+    d->m.from.clear();
+    d->m.FromDisplayName.clear();
+    d->m.Message.clear();
+    d->m.ReplyToAddress.clear();
+    d->m.Subject.clear();
+    d->m_raw.clear();
+    d->m.AttachmentNameChars = 0;
+    d->m.AttachmentBytes = 0;
+    d->m.Priority = 3;
+    d->m_Delimiter = QStringLiteral(";");
     return false;
 }
 
@@ -504,7 +661,7 @@ bool clsSendMail::IsValidEmailAddress(const QString& AddressString) const
 
 bool clsSendMail::Ping(QString& Address, QString& RoundTripTime, QString& DataSize, bool& DataMatch)
 {
-    return mail::Ping(Address, RoundTripTime, DataSize, DataMatch, *m_env.random);
+    return d->m_pinger.Ping(Address, RoundTripTime, DataSize, DataMatch);
 }
 
 QString clsSendMail::DecodeBase64String(const QString& str2Decode) const
@@ -512,100 +669,37 @@ QString clsSendMail::DecodeBase64String(const QString& str2Decode) const
     return mail::DecodeBase64String(str2Decode);
 }
 
-// ---- composing
-
-bool clsSendMail::prepareSend(SendValues& values)
-{
-    m_SentOk = false;
-    m_LastResult.clear();
-    values.UseMultipart = m.EncodeType == 0 && AttachmentCount() >= 1;
-    if (m.from.isEmpty())
-        AddError(SenderError);
-    if (m.AsHTML && m.EncodeType == 1)
-        AddError(HtmlError);
-    const qsizetype recipients = m.Recipient.size() + m.CcRecipient.size() + m.BccRecipient.size();
-    if (recipients == 0)
-        AddError(NoRecipientError);
-    if (recipients > MaxRecipients)
-        AddError(TooManyError);
-    fitDisplayNames(m);
-    for (const QString& error : unsafeMessageTexts() + unsafeSessionTexts())
-        AddError(error);
-    if (!m_ErrorList.isEmpty()) {
-        RaiseFailure();
-        return false;
-    }
-    if (AttachmentCount() != 0)
-        values.HasEmbedded = EmbedReferencedFiles(m);
-    m_AbortFlag = false;
-    values.now = m_env.day->Now();
-    if (m.EncodeType == 0)
-        values.Boundary = makeBoundary(values.now);
-    values.TimeZoneOffset = m_TimeZoneOffset;
-    return true;
-}
-
 void clsSendMail::setReplyToAddress(const QString& NewValue)
 {
-    m_raw[QStringLiteral("the Reply-to address")] = QStringList{NewValue};
-    m.ReplyToAddress = NewValue.trimmed();
+    d->m_raw[internal::what::ReplyToAddress] = QStringList{NewValue};
+    d->m.ReplyToAddress = NewValue.trimmed();
 }
 
-QStringList clsSendMail::unsafeMessageTexts() const
+// ---- the session
+
+void clsSendMail::Send()
 {
-    QStringList errors;
-    auto check = [&errors](const QString& error) {
-        if (!error.isEmpty() && !errors.contains(error))
-            errors << error;
-    };
-    // Control characters as given: the setters' cleaning (line ends, tabs,
-    // blanks at the ends) is no licence to join lines silently.
-    for (auto it = m_raw.cbegin(); it != m_raw.cend(); ++it)
-        for (const QString& text : it.value())
-            check(controlCharacterError(text, it.key()));
-    check(addressCharacterError(m.from, QStringLiteral("the sender address")));
-    if (!m.ReplyToAddress.isEmpty())
-        check(addressCharacterError(m.ReplyToAddress, QStringLiteral("the Reply-to address")));
-    for (const auto& [list, what] : {std::pair{&m.Recipient, QStringLiteral("a Recipient address")},
-                                     std::pair{&m.CcRecipient, QStringLiteral("a Cc address")},
-                                     std::pair{&m.BccRecipient, QStringLiteral("a Bcc address")}})
-        for (const QString& address : *list)
-            check(addressCharacterError(address, what));
-    // And as they stand (a stored sender's name never passed a setter).
-    check(controlCharacterError(m.FromDisplayName, QStringLiteral("the sender's display name")));
-    for (const QString& name : m.RecipientDisplayName)
-        check(controlCharacterError(name, QStringLiteral("a recipient's display name")));
-    for (const QString& name : m.CcDisplayName)
-        check(controlCharacterError(name, QStringLiteral("a Cc display name")));
-    for (const QString& name : m.AttachmentNames)
-        check(controlCharacterError(name, QStringLiteral("an attachment's file name")));
-    return errors;
+    d->send();
 }
 
-QStringList clsSendMail::unsafeSessionTexts() const
+bool clsSendMail::Connect()
 {
-    QStringList errors;
-    for (const auto& [text, what] : {std::pair{&m_Hallo, QStringLiteral("the HELO name")},
-                                     std::pair{&m_Username, QStringLiteral("the user name")},
-                                     std::pair{&m_Password, QStringLiteral("the password")}}) {
-        const QString error = controlCharacterError(*text, what);
-        if (!error.isEmpty())
-            errors << error;
-    }
-    return errors;
+    return d->connect();
+}
+
+void clsSendMail::Disconnect()
+{
+    d->disconnect();
+}
+
+QString clsSendMail::MXQuery(const QString& IPDomain)
+{
+    return d->mxQuery(IPDomain);
 }
 
 bool clsSendMail::writeMessage(MessageWriter& out)
 {
-    SendValues values;
-    if (!prepareSend(values))
-        return false;
-    const StreamResult result = writeMessageStream(m, values, out);
-    if (!result.complete && !result.error.isEmpty()) {
-        AddError(result.error);
-        RaiseFailure();
-    }
-    return result.complete;
+    return d->writeMessage(out);
 }
 
 } // namespace mail

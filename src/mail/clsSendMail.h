@@ -1,26 +1,21 @@
 #pragma once
 
-#include "mail/Composition.h"
 #include "platform/Env.h"
 
-#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
-
-class QSslSocket;
-class QTcpSocket;
 
 namespace mail {
 
+class MessageWriter;
 class modMXQuery;
+struct MailMessage;
 namespace internal {
-struct Reply;
-class ReplyAssembler;
-} // namespace internal
+class Session;
+}
 
 // The mail sender component. A caller sets its properties, sends, and hears
 // the outcome through its signals. It never throws: a rejected setting or a
@@ -79,103 +74,103 @@ public:
     // Ends an open connection with QUIT.
     ~clsSendMail() override;
 
-    bool AsHTML() const { return m.AsHTML; }
-    void setAsHTML(bool NewValue) { m.AsHTML = NewValue; }
+    bool AsHTML() const;
+    void setAsHTML(bool NewValue);
     // Paths; an element that is not an existing file records "The file you
     // tried to attach does not exist" and stops the examination there.
-    QString Attachment() const { return joined(m.AttachmentPaths); }
+    QString Attachment() const;
     void setAttachment(const QString& NewValue);
-    QString BccRecipient() const { return joined(m.BccRecipient); }
+    QString BccRecipient() const;
     void setBccRecipient(const QString& NewValue);
-    QString CcDisplayName() const { return joined(m.CcDisplayName); }
+    QString CcDisplayName() const;
     void setCcDisplayName(const QString& NewValue);
-    QString CcRecipient() const { return joined(m.CcRecipient); }
+    QString CcRecipient() const;
     void setCcRecipient(const QString& NewValue);
     // Stored as given; applied only from 1 to 20.
-    qint32 ConnectRetry() const { return m_ConnectRetry; }
+    qint32 ConnectRetry() const;
     void setConnectRetry(qint32 NewValue);
     // Seconds. Stored as given; applied only from 1 to 120.
-    qint32 ConnectTimeout() const { return m_ConnectTimeout; }
+    qint32 ConnectTimeout() const;
     void setConnectTimeout(qint32 NewValue);
     // Forward slashes, "http://" when no such prefix is in it, a final "/".
-    QString ContentBase() const { return m.ContentBase; }
+    QString ContentBase() const;
     void setContentBase(const QString& NewValue);
     // Keeps the first character only.
-    QString Delimiter() const { return m_Delimiter; }
+    QString Delimiter() const;
     void setDelimiter(const QString& NewValue);
     // 1: check every address; anything else: no checks. Stored.
-    qint32 EmailAddressValidation() const { return m_EmailAddressValidation; }
+    qint32 EmailAddressValidation() const;
     void setEmailAddressValidation(qint32 NewValue);
     // 0 MIME, 1 uuencode. Stored.
-    qint32 EncodeType() const { return m.EncodeType; }
+    qint32 EncodeType() const;
     void setEncodeType(qint32 NewValue);
     // Trimmed; stored untrimmed.
-    QString from() const { return m.from; }
+    QString from() const;
     void setFrom(const QString& NewValue);
-    QString FromDisplayName() const { return m.FromDisplayName; }
+    QString FromDisplayName() const;
     void setFromDisplayName(const QString& NewValue);
-    QString Hallo() const { return m_Hallo; }
-    void setHallo(const QString& NewValue) { m_Hallo = NewValue; }
+    QString Hallo() const;
+    void setHallo(const QString& NewValue);
     // Read back as prepared for sending (PrepareMessage).
-    QString Message() const { return m.Message; }
+    QString Message() const;
     void setMessage(const QString& NewValue);
     // Seconds; the absolute value is applied, the given one stored.
-    qint32 MessageTimeout() const { return m_MessageTimeout; }
+    qint32 MessageTimeout() const;
     void setMessageTimeout(qint32 NewValue);
     // Never stored.
-    QString Password() const { return m_Password; }
-    void setPassword(const QString& NewValue) { m_Password = NewValue; }
-    bool PersistentSettings() const { return m_PersistentSettings; }
+    QString Password() const;
+    void setPassword(const QString& NewValue);
+    bool PersistentSettings() const;
     void setPersistentSettings(bool NewValue);
     // 1 "High", 3 "Normal", 5 "Low"; other values keep the PriorityText.
-    qint32 Priority() const { return m.Priority; }
+    qint32 Priority() const;
     void setPriority(qint32 NewValue);
-    QString XMailer() const { return m.XMailer; }
-    void setXMailer(const QString& NewValue) { m.XMailer = NewValue; }
-    bool Receipt() const { return m.Receipt; }
-    void setReceipt(bool NewValue) { m.Receipt = NewValue; }
-    QString Recipient() const { return joined(m.Recipient); }
+    QString XMailer() const;
+    void setXMailer(const QString& NewValue);
+    bool Receipt() const;
+    void setReceipt(bool NewValue);
+    QString Recipient() const;
     void setRecipient(const QString& NewValue);
-    QString RecipientDisplayName() const { return joined(m.RecipientDisplayName); }
+    QString RecipientDisplayName() const;
     void setRecipientDisplayName(const QString& NewValue);
-    QString ReplyToAddress() const { return m.ReplyToAddress; }
+    QString ReplyToAddress() const;
     void setReplyToAddress(const QString& NewValue);
     // The host setters drop NUL characters (also from the caller's variable)
     // and check the host at level SMTPHostValidation: 1 IsValidHostName, 2
     // Ping (the variable then holds the address that answered), 3
     // GetIPAddress (the variable then holds the trimmed name and a NUL; the
     // property keeps the name). A rejected host keeps the old value.
-    QString POP3Host() const { return m_POP3Host; }
+    QString POP3Host() const;
     void setPOP3Host(QString& NewValue);
     void setPOP3Host(const QString& NewValue);
-    QString SMTPHost() const { return m_SMTPHost; }
+    QString SMTPHost() const;
     void setSMTPHost(QString& NewValue);
     void setSMTPHost(const QString& NewValue);
     // Stored; a set SMTPHost is checked again at the new level.
-    qint32 SMTPHostValidation() const { return m_SMTPHostValidation; }
+    qint32 SMTPHostValidation() const;
     void setSMTPHostValidation(qint32 NewValue);
     // 1 to 65535, stored; anything else records "Invalid Remote Port".
-    qint32 SMTPPort() const { return m_SMTPPort; }
+    qint32 SMTPPort() const;
     void setSMTPPort(qint32 NewValue);
-    QString Subject() const { return m.Subject; }
-    void setSubject(const QString& NewValue) { m.Subject = NewValue; }
-    bool UseAuthentication() const { return m_UseAuthentication; }
+    QString Subject() const;
+    void setSubject(const QString& NewValue);
+    bool UseAuthentication() const;
     void setUseAuthentication(bool NewValue);
-    bool UsePopAuthentication() const { return m_UsePopAuthentication; }
+    bool UsePopAuthentication() const;
     void setUsePopAuthentication(bool NewValue);
-    QString Username() const { return m_Username; }
+    QString Username() const;
     void setUsername(const QString& NewValue);
     // After EHLO, upgrade the connection to TLS (the server's certificate
     // checked against the system's authorities and CaFile) and greet again;
     // a server that does not offer it fails the send before any log-in.
-    bool StartTls() const { return m_StartTls; }
-    void setStartTls(bool NewValue) { m_StartTls = NewValue; }
+    bool StartTls() const;
+    void setStartTls(bool NewValue);
     // The POP3 server's port for UsePopAuthentication; not stored.
-    qint32 POP3Port() const { return m_POP3Port; }
-    void setPOP3Port(qint32 NewValue) { m_POP3Port = quint16(qBound(1, NewValue, 65535)); }
+    qint32 POP3Port() const;
+    void setPOP3Port(qint32 NewValue);
     // A PEM file of further certificate authorities for StartTls; "" none.
-    QString CaFile() const { return m_CaFile; }
-    void setCaFile(const QString& NewValue) { m_CaFile = NewValue; }
+    QString CaFile() const;
+    void setCaFile(const QString& NewValue);
 
     // Sends the message the properties describe: opens the session (unless
     // Connect left one open), sends, and closes it again. The outcome comes
@@ -191,14 +186,11 @@ public:
     // The best mail exchanger of the domain (trimmed; empty: the host's own
     // domain), or "" with the reason as a status text.
     QString MXQuery(const QString& IPDomain = {});
-    // The lookup MXQuery uses; the process's one unless replaced.
-    void setMXResolver(modMXQuery& resolver) { m_mx = &resolver; }
-
-    // Empties the message (addresses, names, attachments, texts), Priority 3,
-    // Delimiter ";"; server settings and the store stay. Always false.
-    bool Clear();
-    // Does nothing.
-    void Shutdown() {}
+    // Makes MXQuery use `resolver` (which must outlive the instance) instead
+    // of the instance's own lookup.
+    void setMXResolver(modMXQuery& resolver);
+    // The lookup MXQuery uses, with the error its last lookup recorded.
+    const modMXQuery& mxResolver() const;
 
     QString GetContentType(const QString& strFile, const QString& strDefault = {}) const;
     QString GetIPAddress(QString& sHostName);
@@ -208,24 +200,33 @@ public:
     QString DecodeBase64String(const QString& str2Decode) const;
 
     // The pending error texts, oldest first.
-    QStringList ErrorList() const { return m_ErrorList; }
+    QStringList ErrorList() const;
     // "OK" after a successful send, else the last failure's text.
-    QString LastResult() const { return m_LastResult; }
-    bool SentOk() const { return m_SentOk; }
+    QString LastResult() const;
+    bool SentOk() const;
     // The prepared Message holds a byte above 126; recomputed by setMessage.
-    bool EightBitMessage() const { return m.EightBitMessage; }
+    bool EightBitMessage() const;
     // Declares the body 8bit whatever it holds, until the next setMessage.
-    void setEightBitMessage(bool NewValue) { m.EightBitMessage = NewValue; }
-    QString PriorityText() const { return m.PriorityText; }
-    QString TimeZoneOffset() const { return m_TimeZoneOffset; }
-    qint32 AttachmentCount() const { return qint32(m.AttachmentPaths.size()); }
-    const MailMessage& message() const { return m; }
+    void setEightBitMessage(bool NewValue);
+    QString PriorityText() const;
+    QString TimeZoneOffset() const;
+    qint32 AttachmentCount() const;
+    // The message the properties compose (described in mail/Composition.h).
+    const MailMessage& message() const;
 
     // Runs the checks a send makes before it connects, then writes the
     // message stream (headers to the final ".") to `out`, as a send does
     // after the server's 354 reply. Returns true when the whole stream was
     // written; otherwise SendFailed has been raised with the error texts.
     bool writeMessage(MessageWriter& out);
+
+    // ---- kept interface: callers of the component use these names, whose
+    // results carry nothing.
+    // Empties the message (addresses, names, attachments, texts), Priority 3,
+    // Delimiter ";"; server settings and the store stay. Always false.
+    bool Clear();
+    // Does nothing.
+    void Shutdown() {}
 
 signals:
     void SendSuccesful();
@@ -235,151 +236,7 @@ signals:
     void DebugPrint(const QString& txt);
 
 private:
-    void AddError(const QString& text);
-    void RemoveError(const QString& text);
-    void RaiseFailure();
-    QString ReadSetting(const QString& key, const QString& defaultValue) const;
-    qint32 ReadNumber(const QString& key, qint32 defaultValue) const;
-    void WriteSetting(const QString& key, const QString& value);
-    void ValidateAddressList(const QString& value, const QString& errorText);
-    QStringList split(const QString& text) const;
-    QString joined(const QStringList& list) const { return list.join(m_Delimiter); }
-    bool hostAccepted(QString& value);
-    bool prepareSend(SendValues& values);
-    // The refusals of texts that would reach a command or header line with
-    // a control character (or, in an address, a blank, "<" or ">").
-    QStringList unsafeMessageTexts() const;
-    QStringList unsafeSessionTexts() const;
-
-    // The session: SMTP in SmtpSession.cpp, the POP3 log-in in
-    // Pop3Session.cpp. Each is a state machine: a command is sent and the
-    // step recorded; the reply assembler hands each whole reply to the
-    // handler of the current step, which sends the next command. The caller's
-    // thread waits cooperatively (runSession) until the wanted step is
-    // reached, a failure was recorded, or the step's time has run out.
-    enum class SmtpStep
-    {
-        Closed,       // no SMTP session
-        Greeting,     // connected, awaiting 220
-        Hello,        // EHLO/HELO sent (again after TLS)
-        StartTls,     // STARTTLS sent
-        Handshake,    // TLS handshake under way
-        AuthLogin,    // AUTH LOGIN sent
-        AuthUser,     // user name sent
-        AuthPassword, // password sent
-        AuthPlain,    // AUTH PLAIN with its credentials sent
-        AuthCancel,   // an unknown prompt cancelled with "*"
-        Ready,        // open, no transaction
-        Mail,         // MAIL FROM sent
-        Recipient,    // a RCPT TO sent
-        Data,         // DATA sent
-        Body,         // the message stream is being written
-        EndOfData,    // the final "." written
-        Quit,         // QUIT sent
-    };
-    enum class Pop3Step
-    {
-        Closed,
-        Greeting,
-        Stls,
-        Handshake,
-        User,
-        Pass,
-        Quit,
-        Done
-    };
-
-    class SessionWriter;
-    bool OpenSession();
-    bool openSession();
-    void CloseSession();
-    bool WaitForFlag(const bool& flag, qint32 seconds, bool timeoutIsError);
-    template <typename Done> bool waitUntil(Done done, double seconds, bool timeoutIsError);
-    bool runSession(const std::function<bool()>& done, bool closing = false);
-    void setStep(SmtpStep step, qint32 seconds);
-    void setPop3Step(Pop3Step step);
-    bool stepExpired() const;
-    void stepTimedOut();
-    void TimeoutFailure();
-    void recordFailure(const QString& text);
-    void raisePendingFailure();
-    qint64 EstimateTransferSize() const;
-    bool connectAttempts(const QString& host, quint16 port);
-    bool configureTls(const QString& peerName);
-    void sendCommand(const QString& command, bool traced = true);
-    void sendHello();
-    void sendRecipient();
-    void useSocket(bool tls);
-    QSslSocket* tlsSocket() const;
-    bool socketClosed() const;
-    bool socketConnected() const;
-    void closeSocket();
-    void sendRun();
-    bool pop3LogIn();
-    void readReplies();
-    void smtpReply(const internal::Reply& reply);
-    void pop3Reply(const internal::Reply& reply);
-    void helloAnswered(const internal::Reply& reply);
-    void authReply(const internal::Reply& reply);
-    void encryptionStarted();
-    void socketError(int qtError, const QString& description);
-    void bytesWritten(qint64 bytes);
-    qint32 messageTimeout() const;
-    qint32 connectTimeout() const;
-
-    platform::Env m_env;
-    MailMessage m;
-    QStringList m_ErrorList;
-    QString m_LastResult;
-    bool m_SentOk = false;
-    bool m_AbortFlag = false;
-    QString m_Delimiter = QStringLiteral(";");
-    QString m_Hallo;
-    QString m_Password;
-    QString m_Username;
-    QString m_POP3Host;
-    QString m_SMTPHost;
-    qint32 m_SMTPPort = 25;
-    qint32 m_SMTPHostValidation = 3;
-    qint32 m_EmailAddressValidation = 1;
-    qint32 m_ConnectTimeout = 30;
-    qint32 m_MessageTimeout = 60;
-    qint32 m_ConnectRetry = 4;
-    bool m_UseAuthentication = false;
-    bool m_UsePopAuthentication = false;
-    bool m_PersistentSettings = false;
-    bool m_StartTls = false;
-    QString m_CaFile;
-    quint16 m_POP3Port = 110;
-    QString m_TimeZoneOffset;
-    // The address and name texts as given, before the setters cleaned them,
-    // by what they are ("a Recipient address").
-    QMap<QString, QStringList> m_raw;
-
-    // Session state.
-    QTcpSocket* m_socket = nullptr; // a QSslSocket when StartTls
-    modMXQuery* m_mx = nullptr;
-    std::unique_ptr<internal::ReplyAssembler> m_replies;
-    SmtpStep m_step = SmtpStep::Closed;
-    Pop3Step m_pop3Step = Pop3Step::Closed;
-    double m_stepStart = 0;   // day clock: the step began, or the data last moved
-    qint32 m_stepSeconds = 0; // the step's time
-    quint64 m_stepSerial = 0; // counts steps, so a wait can see one pass
-    QStringList m_recipientsLeft;
-    bool m_Connected = false;
-    bool m_KeepOpen = false;
-    bool m_AuthEqualsLogin = false;
-    bool m_LoginOffered = false;
-    bool m_PlainOffered = false;
-    bool m_StartTlsOffered = false;
-    bool m_Encrypted = false;
-    bool m_socketFailed = false;
-    bool m_probing = false;        // within the socket's own short wait for progress
-    bool m_failurePending = false; // texts recorded by a handler, not yet raised
-    bool m_loginRefused = false;   // the failure pending is a refused log-in
-    qint64 m_BytesSent = 0;
-    qint64 m_TotalEstimate = 0;
-    int m_lastPercent = -1;
+    std::unique_ptr<internal::Session> d;
 };
 
 } // namespace mail

@@ -229,12 +229,6 @@ QByteArray mxQuestion(quint16 id, const QString& domain)
     return q;
 }
 
-modMXQuery& modMXQuery::process()
-{
-    static modMXQuery instance;
-    return instance;
-}
-
 QString modMXQuery::MXLookup(const QString& Domain, const platform::Env& env)
 {
     m_list.clear();

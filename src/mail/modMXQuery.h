@@ -55,13 +55,11 @@ QString ParseMXAnswers(const QByteArray& reply, qsizetype position, int count,
 QByteArray mxQuestion(quint16 id, const QString& domain);
 
 // The lookup with its state: the DNS settings, read on the first lookup and
-// kept, and the records of the last lookup. The process has one
-// (process()); tests make their own.
+// kept, and the records of the last lookup. Each mail sender has its own,
+// unless it is given another.
 class modMXQuery
 {
 public:
-    static modMXQuery& process();
-
     // The best mail exchanger of Domain (empty: the local domain), or "".
     // When the domain has no MX answers and lies below the base domain, asks
     // again for its parent. Throws RunError 20000 (source "MXQuery") when the

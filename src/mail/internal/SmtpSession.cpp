@@ -2,9 +2,11 @@
 // the step it begins, and the reply assembler hands every whole reply to the
 // handler of the current step, which sends the next command. The caller's
 // thread waits cooperatively until the step it wants is reached.
-#include "mail/clsSendMail.h"
+#include "mail/internal/Session.h"
 
+#include "mail/clsSendMail.h"
 #include "mail/internal/ReplyAssembler.h"
+#include "mail/internal/Texts.h"
 
 #include "mail/Encoders.h"
 #include "mail/modMXQuery.h"
@@ -15,16 +17,11 @@
 
 #include <cmath>
 
-namespace mail {
-
-using internal::Reply;
+namespace mail::internal {
 
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SocketNotOpen = QStringLiteral("Socket not Open");
-const QString TimeoutText =
-    QStringLiteral("Timeout occurred: The SMTP Host did not respond to the request");
 
 // The stream is written ahead into the socket's queue up to this much, so
 // the socket never waits for the encoder; beyond it the writer waits for the
@@ -77,10 +74,10 @@ bool isHarmless(const QByteArray& code)
 // call per batch rather than per chunk, so the socket sends large blocks
 // and the event loop turns once per batch. The queue is kept full up to
 // QueueLimit; only a full queue waits, and only as long as the data moves.
-class clsSendMail::SessionWriter : public MessageWriter
+class Session::SessionWriter : public MessageWriter
 {
 public:
-    explicit SessionWriter(clsSendMail& session) : s(session) { m_batch.reserve(BatchSize); }
+    explicit SessionWriter(Session& session) : s(session) { m_batch.reserve(BatchSize); }
     bool send(const QByteArray& piece) override
     {
         if (!usable())
@@ -103,12 +100,12 @@ public:
         m_batch.resize(0);
         return true;
     }
-    void trace(const QString& text) override { emit s.DebugPrint(text); }
+    void trace(const QString& text) override { emit s.q.DebugPrint(text); }
     void beginAttachment(const QString& name, bool embedded) override
     {
-        emit s.status((embedded ? QStringLiteral("Sending Embedded File, ")
-                                : QStringLiteral("Sending Attachment, ")) +
-                      name + QStringLiteral("..."));
+        emit s.q.status((embedded ? QStringLiteral("Sending Embedded File, ")
+                                  : QStringLiteral("Sending Attachment, ")) +
+                        name + QStringLiteral("..."));
     }
     bool attachmentSent() override { return usable(); }
 
@@ -120,29 +117,29 @@ private:
         return s.socketConnected() && !s.m_AbortFlag && !s.m_failurePending &&
                s.m_step == SmtpStep::Body;
     }
-    clsSendMail& s;
+    Session& s;
     QByteArray m_batch;
 };
 
 // ---- socket
 
-QSslSocket* clsSendMail::tlsSocket() const
+QSslSocket* Session::tlsSocket() const
 {
     // StartTls chose the kind of socket before the connection was made.
     return qobject_cast<QSslSocket*>(m_socket);
 }
 
-bool clsSendMail::socketClosed() const
+bool Session::socketClosed() const
 {
     return m_socket->state() == QAbstractSocket::UnconnectedState;
 }
 
-bool clsSendMail::socketConnected() const
+bool Session::socketConnected() const
 {
     return m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-void clsSendMail::closeSocket()
+void Session::closeSocket()
 {
     m_socket->abort();
     m_replies->clear();
@@ -150,16 +147,16 @@ void clsSendMail::closeSocket()
     m_step = SmtpStep::Closed;
 }
 
-void clsSendMail::sendCommand(const QString& command, bool traced)
+void Session::sendCommand(const QString& command, bool traced)
 {
     if (!socketConnected())
         throw platform::RunError(platform::RunError::ObjectVariableNotSet, SocketNotOpen);
     if (traced)
-        emit DebugPrint(command);
+        emit q.DebugPrint(command);
     m_socket->write((command + CrLf).toLatin1());
 }
 
-void clsSendMail::socketError(int qtError, const QString& description)
+void Session::socketError(int qtError, const QString& description)
 {
     const int number = socketErrorNumber(QAbstractSocket::SocketError(qtError));
     QString text = QString::number(number) + QStringLiteral(" - ") + description;
@@ -172,7 +169,7 @@ void clsSendMail::socketError(int qtError, const QString& description)
     RaiseFailure();
 }
 
-void clsSendMail::bytesWritten(qint64 bytes)
+void Session::bytesWritten(qint64 bytes)
 {
     m_BytesSent += bytes;
     // The data moving is progress: a large message under way does not time
@@ -188,7 +185,7 @@ void clsSendMail::bytesWritten(qint64 bytes)
     if (percent > m_lastPercent) {
         m_lastPercent = percent;
         if (socketConnected())
-            emit Progress(percent);
+            emit q.Progress(percent);
     }
 }
 
@@ -197,31 +194,35 @@ void clsSendMail::bytesWritten(qint64 bytes)
 // A handler records a failure; the waiting caller (or, when none waits, the
 // event loop) raises it, so that closing the connection never runs inside
 // the socket's own signal.
-void clsSendMail::recordFailure(const QString& text)
+void Session::recordFailure(const QString& text)
 {
     AddError(text);
     if (m_failurePending)
         return;
     m_failurePending = true;
     QMetaObject::invokeMethod(
-        this, [this] { raisePendingFailure(); }, Qt::QueuedConnection);
+        &q, [this] { raisePendingFailure(); }, Qt::QueuedConnection);
 }
 
-void clsSendMail::raisePendingFailure()
+void Session::raisePendingFailure()
 {
     if (!m_failurePending)
         return;
     m_failurePending = false;
     const bool login = std::exchange(m_loginRefused, false);
     RaiseFailure();
-    if (login) {
-        emit status(QStringLiteral("Host Login Failed!"));
-        AddError(QStringLiteral("Login: Login failed"));
-        RaiseFailure();
-    }
+    if (login)
+        loginFailure();
 }
 
-void clsSendMail::TimeoutFailure()
+void Session::loginFailure()
+{
+    emit q.status(QStringLiteral("Host Login Failed!"));
+    AddError(QStringLiteral("Login: Login failed"));
+    RaiseFailure();
+}
+
+void Session::TimeoutFailure()
 {
     AddError(TimeoutText);
     RaiseFailure();
@@ -229,7 +230,7 @@ void clsSendMail::TimeoutFailure()
 
 // ---- replies
 
-void clsSendMail::readReplies()
+void Session::readReplies()
 {
     // What a server said before it closed the connection still counts.
     if (!m_socket->isOpen())
@@ -239,7 +240,7 @@ void clsSendMail::readReplies()
         return;
     for (const Reply& reply : m_replies->feed(bytes)) {
         const QString text = QString::fromLatin1(reply.text);
-        emit DebugPrint(text.trimmed().isEmpty() ? QStringLiteral("**Empty**") : text);
+        emit q.DebugPrint(text.trimmed().isEmpty() ? QStringLiteral("**Empty**") : text);
         if (m_pop3Step != Pop3Step::Closed)
             pop3Reply(reply);
         else
@@ -254,7 +255,7 @@ void clsSendMail::readReplies()
     }
 }
 
-void clsSendMail::smtpReply(const Reply& reply)
+void Session::smtpReply(const Reply& reply)
 {
     const QByteArray code = reply.code();
     const QString text = QString::fromLatin1(reply.text);
@@ -271,7 +272,7 @@ void clsSendMail::smtpReply(const Reply& reply)
         return;
     case SmtpStep::Greeting:
         if (isOk(code)) {
-            emit status(QStringLiteral("Initializing Communications..."));
+            emit q.status(QStringLiteral("Initializing Communications..."));
             sendHello();
             return;
         }
@@ -298,7 +299,7 @@ void clsSendMail::smtpReply(const Reply& reply)
         return authReply(reply);
     case SmtpStep::Mail:
         if (isOk(code)) {
-            emit status(QStringLiteral("Sending Recipient Information..."));
+            emit q.status(QStringLiteral("Sending Recipient Information..."));
             return sendRecipient();
         }
         break;
@@ -322,7 +323,7 @@ void clsSendMail::smtpReply(const Reply& reply)
         recordFailure(text);
 }
 
-void clsSendMail::sendHello()
+void Session::sendHello()
 {
     // STARTTLS and AUTH are extensions: only EHLO learns whether they are
     // offered.
@@ -335,7 +336,7 @@ void clsSendMail::sendHello()
     sendCommand(word + argument);
 }
 
-void clsSendMail::helloAnswered(const Reply& reply)
+void Session::helloAnswered(const Reply& reply)
 {
     // The keywords of the whole reply, whichever line they stand on.
     for (const QByteArray& line : reply.arguments()) {
@@ -361,7 +362,7 @@ void clsSendMail::helloAnswered(const Reply& reply)
                 "and message included"));
         if (!configureTls(m_SMTPHost))
             return;
-        emit status(QStringLiteral("Starting TLS..."));
+        emit q.status(QStringLiteral("Starting TLS..."));
         setStep(SmtpStep::StartTls, connectTimeout());
         return sendCommand(QStringLiteral("STARTTLS"));
     }
@@ -369,27 +370,27 @@ void clsSendMail::helloAnswered(const Reply& reply)
         return setStep(SmtpStep::Ready, 0);
     // Mechanism names go in capitals: servers compare them as written.
     if (m_LoginOffered) {
-        emit status(QStringLiteral("Sending Login Authentication..."));
+        emit q.status(QStringLiteral("Sending Login Authentication..."));
         setStep(SmtpStep::AuthLogin, AuthSeconds);
         return sendCommand(QStringLiteral("AUTH LOGIN"));
     }
     if (m_PlainOffered) {
-        emit status(QStringLiteral("Sending Login Authentication..."));
+        emit q.status(QStringLiteral("Sending Login Authentication..."));
         setStep(SmtpStep::AuthPlain, AuthSeconds);
-        emit DebugPrint(QStringLiteral("AUTH PLAIN ********"));
+        emit q.DebugPrint(QStringLiteral("AUTH PLAIN ********"));
         const QByteArray credentials = '\0' + m_Username.toUtf8() + '\0' + m_Password.toUtf8();
         m_socket->write("AUTH PLAIN " + credentials.toBase64() + "\r\n");
         return;
     }
-    emit status(QStringLiteral("Login Not Supported by Host, Continuing..."));
+    emit q.status(QStringLiteral("Login Not Supported by Host, Continuing..."));
     setStep(SmtpStep::Ready, 0);
 }
 
-void clsSendMail::authReply(const Reply& reply)
+void Session::authReply(const Reply& reply)
 {
     const QByteArray code = reply.code();
     if (code == "235" && m_step != SmtpStep::AuthCancel) {
-        emit status(QStringLiteral("Host Login OK!"));
+        emit q.status(QStringLiteral("Host Login OK!"));
         return setStep(SmtpStep::Ready, 0);
     }
     if (code == "334" && m_step != SmtpStep::AuthPlain && m_step != SmtpStep::AuthCancel) {
@@ -399,15 +400,15 @@ void clsSendMail::authReply(const Reply& reply)
         if (prompt.contains(QStringLiteral("user"), Qt::CaseInsensitive)) {
             setStep(SmtpStep::AuthUser, AuthSeconds);
             m_socket->write(EncodeBase64Bytes(m_Username.toUtf8()));
-            emit DebugPrint(m_Username);
+            emit q.DebugPrint(m_Username);
         } else if (prompt.contains(QStringLiteral("pass"), Qt::CaseInsensitive)) {
             setStep(SmtpStep::AuthPassword, AuthSeconds);
             m_socket->write(EncodeBase64Bytes(m_Password.toUtf8()));
-            emit DebugPrint(m_Username);
+            emit q.DebugPrint(m_Username);
         } else {
             setStep(SmtpStep::AuthCancel, AuthSeconds);
             m_socket->write("\r\n*\r\n");
-            emit DebugPrint(CrLf + QLatin1Char('*'));
+            emit q.DebugPrint(CrLf + QLatin1Char('*'));
         }
         return;
     }
@@ -419,7 +420,7 @@ void clsSendMail::authReply(const Reply& reply)
     recordFailure(QString::fromLatin1(reply.text));
 }
 
-void clsSendMail::encryptionStarted()
+void Session::encryptionStarted()
 {
     m_Encrypted = true;
     if (m_step == SmtpStep::Handshake) {
@@ -429,12 +430,12 @@ void clsSendMail::encryptionStarted()
     } else if (m_pop3Step == Pop3Step::Handshake) {
         m_replies->clear();
         setPop3Step(Pop3Step::User);
-        emit DebugPrint(QStringLiteral("USER ") + m_Username);
+        emit q.DebugPrint(QStringLiteral("USER ") + m_Username);
         m_socket->write("USER " + m_Username.toUtf8() + "\r\n");
     }
 }
 
-bool clsSendMail::configureTls(const QString& peerName)
+bool Session::configureTls(const QString& peerName)
 {
     // From the defaults each time: an earlier send's authorities stay out.
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -452,10 +453,10 @@ bool clsSendMail::configureTls(const QString& peerName)
     return true;
 }
 
-void clsSendMail::sendRecipient()
+void Session::sendRecipient()
 {
     if (m_recipientsLeft.isEmpty()) {
-        emit status(QStringLiteral("Sending Message..."));
+        emit q.status(QStringLiteral("Sending Message..."));
         setStep(SmtpStep::Data, messageTimeout());
         return sendCommand(QStringLiteral("DATA"));
     }
@@ -465,7 +466,7 @@ void clsSendMail::sendRecipient()
 
 // ---- waits
 
-qint32 clsSendMail::messageTimeout() const
+qint32 Session::messageTimeout() const
 {
     // A stored value loads unchecked; below one second every wait would give
     // up at once without a word, and the send would stop silently.
@@ -474,14 +475,14 @@ qint32 clsSendMail::messageTimeout() const
                            : std::abs(m_MessageTimeout));
 }
 
-qint32 clsSendMail::connectTimeout() const
+qint32 Session::connectTimeout() const
 {
     return std::max(1, m_ConnectTimeout == std::numeric_limits<qint32>::min()
                            ? std::numeric_limits<qint32>::max()
                            : std::abs(m_ConnectTimeout));
 }
 
-void clsSendMail::setStep(SmtpStep step, qint32 seconds)
+void Session::setStep(SmtpStep step, qint32 seconds)
 {
     m_step = step;
     m_stepSeconds = seconds;
@@ -489,13 +490,13 @@ void clsSendMail::setStep(SmtpStep step, qint32 seconds)
     ++m_stepSerial;
 }
 
-bool clsSendMail::stepExpired() const
+bool Session::stepExpired() const
 {
     return m_stepSeconds > 0 &&
            platform::secondsBetween(m_stepStart, m_env.day->Timer()) >= m_stepSeconds;
 }
 
-void clsSendMail::stepTimedOut()
+void Session::stepTimedOut()
 {
     if (m_pop3Step != Pop3Step::Closed)
         return TimeoutFailure();
@@ -508,15 +509,13 @@ void clsSendMail::stepTimedOut()
     case SmtpStep::AuthPassword:
     case SmtpStep::AuthPlain:
     case SmtpStep::AuthCancel:
-        emit status(QStringLiteral("Host Login Failed!"));
-        AddError(QStringLiteral("Login: Login failed"));
-        return RaiseFailure();
+        return loginFailure();
     default:
         return TimeoutFailure();
     }
 }
 
-bool clsSendMail::runSession(const std::function<bool()>& done, bool closing)
+bool Session::runSession(const std::function<bool()>& done, bool closing)
 {
     // A loopback reply comes within a millisecond or two: the slices start
     // short and double up to the full slice, and start short again with each
@@ -574,23 +573,16 @@ bool clsSendMail::runSession(const std::function<bool()>& done, bool closing)
     }
 }
 
-template <typename Done> bool clsSendMail::waitUntil(Done done, double seconds, bool timeoutIsError)
+bool Session::waitForConnection(qint32 seconds)
 {
-    if (seconds < 1)
-        return false;
     const double start = m_env.day->Timer();
     qint32 slice = 1;
-    while (!done()) {
-        if (platform::secondsBetween(start, m_env.day->Timer()) >= seconds) {
-            if (timeoutIsError)
-                TimeoutFailure();
-            return false;
-        }
-        if (m_AbortFlag)
+    while (!m_Connected) {
+        if (platform::secondsBetween(start, m_env.day->Timer()) >= seconds || m_AbortFlag)
             return false;
         m_env.wait->MsgWaitObj(0);
         readReplies();
-        if (done())
+        if (m_Connected)
             break;
         m_env.wait->MsgWaitObj(slice);
         readReplies();
@@ -599,14 +591,9 @@ template <typename Done> bool clsSendMail::waitUntil(Done done, double seconds, 
     return true;
 }
 
-bool clsSendMail::WaitForFlag(const bool& flag, qint32 seconds, bool timeoutIsError)
-{
-    return waitUntil([&flag] { return flag; }, seconds, timeoutIsError);
-}
-
 // ---- session
 
-bool clsSendMail::connectAttempts(const QString& host, quint16 port)
+bool Session::connectAttempts(const QString& host, quint16 port)
 {
     // The step that awaits the greeting, kept across the attempts.
     const SmtpStep first = m_step;
@@ -619,7 +606,7 @@ bool clsSendMail::connectAttempts(const QString& host, quint16 port)
             m_socketFailed = false;
             m_socket->connectToHost(host, port);
         }
-        if (WaitForFlag(m_Connected, connectTimeout(), false))
+        if (waitForConnection(connectTimeout()))
             break;
         if (m_AbortFlag)
             return false;
@@ -631,7 +618,7 @@ bool clsSendMail::connectAttempts(const QString& host, quint16 port)
     return true;
 }
 
-bool clsSendMail::OpenSession()
+bool Session::OpenSession()
 {
     // A failure of the program itself is reported like any other, so that a
     // send never ends without a word.
@@ -646,7 +633,7 @@ bool clsSendMail::OpenSession()
     return false;
 }
 
-bool clsSendMail::openSession()
+bool Session::openSession()
 {
     if (socketConnected())
         return true;
@@ -661,9 +648,9 @@ bool clsSendMail::openSession()
         return false;
     }
     if (m_SMTPHost.isEmpty())
-        m_SMTPHost = MXQuery({});
+        m_SMTPHost = mxQuery({});
     if (m_SMTPHost.isEmpty()) {
-        AddError(QStringLiteral("Invalid or Missing SMTP Host Name"));
+        AddError(SmtpHostError);
         RaiseFailure();
         return false;
     }
@@ -676,8 +663,8 @@ bool clsSendMail::openSession()
     m_Encrypted = false;
     if (!socketClosed())
         closeSocket();
-    emit status(QStringLiteral("Connecting to SMTP Server (") + m_SMTPHost +
-                QStringLiteral(")..."));
+    emit q.status(QStringLiteral("Connecting to SMTP Server (") + m_SMTPHost +
+                  QStringLiteral(")..."));
     useSocket(m_StartTls);
     m_replies->setMode(internal::ReplyAssembler::Mode::Smtp);
     m_replies->clear();
@@ -694,49 +681,49 @@ bool clsSendMail::openSession()
     return runSession([this] { return m_step == SmtpStep::Ready; });
 }
 
-void clsSendMail::CloseSession()
+void Session::CloseSession()
 {
     if (!socketClosed())
-        emit status(QStringLiteral("Closing Connection..."));
+        emit q.status(QStringLiteral("Closing Connection..."));
     if (socketConnected() && m_step != SmtpStep::Quit && m_pop3Step == Pop3Step::Closed) {
         setStep(SmtpStep::Quit, QuitSeconds);
-        emit DebugPrint(QStringLiteral("QUIT"));
+        emit q.DebugPrint(QStringLiteral("QUIT"));
         m_socket->write("QUIT\r\n");
         runSession([this] { return m_step != SmtpStep::Quit; }, true);
     }
     closeSocket();
 }
 
-bool clsSendMail::Connect()
+bool Session::connect()
 {
     m_KeepOpen = true;
     return OpenSession();
 }
 
-void clsSendMail::Disconnect()
+void Session::disconnect()
 {
     m_KeepOpen = false;
     CloseSession();
 }
 
-QString clsSendMail::MXQuery(const QString& IPDomain)
+QString Session::mxQuery(const QString& IPDomain)
 {
     const QString domain = IPDomain.trimmed();
-    emit status(domain.isEmpty() ? QStringLiteral("Performing MX Query")
-                                 : QStringLiteral("Performing MX Query, Domain: ") + domain);
+    emit q.status(domain.isEmpty() ? QStringLiteral("Performing MX Query")
+                                   : QStringLiteral("Performing MX Query, Domain: ") + domain);
     try {
         return m_mx->MXLookup(domain, m_env);
     } catch (const platform::RunError& e) {
-        emit status(e.description());
+        emit q.status(e.description());
     } catch (const std::exception& e) {
-        emit status(QString::fromLocal8Bit(e.what()));
+        emit q.status(QString::fromLocal8Bit(e.what()));
     }
     return {};
 }
 
 // ---- send
 
-void clsSendMail::Send()
+void Session::send()
 {
     QString description;
     try {
@@ -753,7 +740,7 @@ void clsSendMail::Send()
     RaiseFailure();
 }
 
-void clsSendMail::sendRun()
+void Session::sendRun()
 {
     SendValues values;
     if (!prepareSend(values))
@@ -770,7 +757,7 @@ void clsSendMail::sendRun()
     m_BytesSent = 0;
     m_lastPercent = -1;
     m_recipientsLeft = m.Recipient + m.CcRecipient + m.BccRecipient;
-    emit status(QStringLiteral("Sending Sender Information..."));
+    emit q.status(QStringLiteral("Sending Sender Information..."));
     setStep(SmtpStep::Mail, messageTimeout());
     sendCommand(QStringLiteral("MAIL FROM: <") + m.from + QLatin1Char('>') +
                 (m_AuthEqualsLogin ? QStringLiteral(" AUTH=") + m.from : QString()));
@@ -799,16 +786,16 @@ void clsSendMail::sendRun()
     if (!runSession([this] { return m_step == SmtpStep::Ready; }))
         return;
     m_lastPercent = 100;
-    emit Progress(100);
-    emit status(QStringLiteral("Transmission Complete..."));
+    emit q.Progress(100);
+    emit q.status(QStringLiteral("Transmission Complete..."));
     if (!m_KeepOpen)
         CloseSession();
     m_SentOk = true;
     m_LastResult = QStringLiteral("OK");
-    emit SendSuccesful();
+    emit q.SendSuccesful();
 }
 
-qint64 clsSendMail::EstimateTransferSize() const
+qint64 Session::EstimateTransferSize() const
 {
     auto L = [](const QString& s) { return qint64(s.size()); };
     qint64 total = 93 + L(m.from);
@@ -855,4 +842,4 @@ qint64 clsSendMail::EstimateTransferSize() const
     return total;
 }
 
-} // namespace mail
+} // namespace mail::internal

@@ -1,18 +1,18 @@
 // The POP3 log-in before SMTP, as a state machine of its own: greeting,
 // STLS and the TLS handshake when the connection must be encrypted, USER,
 // PASS, QUIT. Each line the server sends is one reply.
-#include "mail/clsSendMail.h"
+#include "mail/internal/Session.h"
 
+#include "mail/clsSendMail.h"
 #include "mail/internal/ReplyAssembler.h"
+#include "mail/internal/Texts.h"
 
 #include <QScopeGuard>
 #include <QSslSocket>
 
-namespace mail {
+namespace mail::internal {
 
-using internal::Reply;
-
-void clsSendMail::setPop3Step(Pop3Step step)
+void Session::setPop3Step(Pop3Step step)
 {
     m_pop3Step = step;
     // The whole dialogue shares one connection's time, step by step.
@@ -21,16 +21,16 @@ void clsSendMail::setPop3Step(Pop3Step step)
     ++m_stepSerial;
 }
 
-bool clsSendMail::pop3LogIn()
+bool Session::pop3LogIn()
 {
-    emit status(QStringLiteral("Connecting to POP3 Server (") + m_POP3Host +
-                QStringLiteral(")..."));
+    emit q.status(QStringLiteral("Connecting to POP3 Server (") + m_POP3Host +
+                  QStringLiteral(")..."));
     m_AbortFlag = false;
     m_failurePending = m_loginRefused = false;
     m_Connected = false;
     m_Encrypted = false;
     if (m_POP3Host.isEmpty()) {
-        AddError(QStringLiteral("Invalid or Missing POP3 Host Name"));
+        AddError(Pop3HostError);
         RaiseFailure();
         return false;
     }
@@ -53,15 +53,15 @@ bool clsSendMail::pop3LogIn()
     m_env.wait->MsgWaitObj(0);
     if (m_AbortFlag)
         return false;
-    emit status(QStringLiteral("POP3 Authentication Successful..."));
+    emit q.status(QStringLiteral("POP3 Authentication Successful..."));
     return true;
 }
 
-void clsSendMail::pop3Reply(const Reply& reply)
+void Session::pop3Reply(const Reply& reply)
 {
     auto send = [this](Pop3Step step, const QString& traced, const QByteArray& line) {
         setPop3Step(step);
-        emit DebugPrint(traced);
+        emit q.DebugPrint(traced);
         m_socket->write(line + "\r\n");
     };
     if (m_pop3Step == Pop3Step::Done || m_pop3Step == Pop3Step::Handshake)
@@ -100,4 +100,4 @@ void clsSendMail::pop3Reply(const Reply& reply)
     }
 }
 
-} // namespace mail
+} // namespace mail::internal
