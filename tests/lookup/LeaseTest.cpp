@@ -15,6 +15,7 @@ using lookup::Claim;
 using lookup::Database;
 using lookup::LeaseHolder;
 using lookup::Leases;
+using lookup::Outcome;
 using lookup::RequestResult;
 using lookup::SearchQuery;
 using namespace testing_support;
@@ -244,7 +245,7 @@ TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
             takeOver();
     };
     RequestResult r = engine.DoQuery("B");
-    EXPECT_EQ(r.outcome, RequestResult::LeaseLost);
+    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
     EXPECT_EQ(te.wait.pauses.count(1250), 10) << "the walk ended at the next beat";
     EXPECT_EQ(te.wait.pausesLongerThan(1250), QList<qint32>{}) << "pauses come in slices";
     EXPECT_EQ(sink.lines.last(), "1011 (B): 0 rijen opgeslagen, lease verloren: een andere "
@@ -265,7 +266,7 @@ TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
             takeOver();
     };
     r = engine.DoQuery("S");
-    EXPECT_EQ(r.outcome, RequestResult::LeaseLost);
+    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
     EXPECT_EQ(t->harvested(), QStringList{});
     EXPECT_EQ(t->statuses("1012"), QStringList{"L"});
     EXPECT_EQ(t->lines("SELECT HostName, Attempts FROM StraatwijsLease"), QStringList{"elders|2"});
@@ -276,7 +277,7 @@ TEST_P(LeaseWalk, AClosedRequestLeavesNoLease)
 {
     t->addRequest("1011", "S");
     load(5);
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Done);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Done);
     EXPECT_EQ(t->statuses("1011"), QStringList{"Y"});
     EXPECT_EQ(t->lines("SELECT COUNT(*) FROM StraatwijsLease"), QStringList{"0"});
     EXPECT_EQ(t->harvested().size(), 11);

@@ -45,7 +45,7 @@ TEST(Harvest, SmallBatchPausesAfterEveryRequest)
     for (const char* query : {"1010", "9999", "Nergenshuizen"})
         f.t.addRequest(query, "S");
     f.te.prompts.answerInput(QStringLiteral("3"));
-    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runSmall(), std::nullopt);
     EXPECT_EQ(f.t.countStatus("Y"), 3);
     // floor(r * 10000 + 2000) of the sequence's first draws; none of these
     // searches has a further page, so the batch draws them all.
@@ -68,7 +68,7 @@ TEST(Harvest, NoNumberMeansNoRequests)
         Fixture f;
         f.t.addRequest("1010", "M");
         f.te.prompts.answerInput(answer);
-        f.harvest.mnuDoMinimal_Click();
+        f.harvest.runMinimal();
         EXPECT_EQ(f.t.countStatus("N"), 1);
         EXPECT_EQ(f.lines().filter("DoSmall").size(), 2);
         EXPECT_TRUE(f.pauses().isEmpty());
@@ -76,7 +76,7 @@ TEST(Harvest, NoNumberMeansNoRequests)
     Fixture f;
     for (int i = 0; i < 3; ++i)
         f.t.addRequest("9999", "M");
-    f.harvest.DoSmall(QStringLiteral("2.9"), QStringLiteral("M"));
+    f.harvest.runBatch(QStringLiteral("2.9"), QStringLiteral("M"));
     EXPECT_EQ(f.pauses().size(), 2);
 }
 
@@ -91,12 +91,12 @@ TEST(Harvest, StopEndsTheBatchAtOnceAndNoCommandFollows)
         if (ms > lookup::PagePollMs)
             f.te.stop.request(SIGTERM);
     };
-    EXPECT_EQ(f.harvest.DoSmall(3, QStringLiteral("S")), 143);
+    EXPECT_EQ(f.harvest.runBatch(3, QStringLiteral("S")), 143);
     EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Interrupted);
     EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
               QStringList({"1010|Y", "1011|N"}));
     // A stopped program starts no further command.
-    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runBig(), std::nullopt);
     EXPECT_EQ(f.t.countStatus("L"), 0);
 }
 
@@ -112,11 +112,11 @@ TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
         if (ms <= lookup::PagePollMs || once)
             return;
         once = true;
-        EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
-        EXPECT_EQ(f.harvest.DoSmall(5, QStringLiteral("M")), std::nullopt);
-        EXPECT_EQ(f.harvest.Timer1_Timer(true), std::nullopt);
+        EXPECT_EQ(f.harvest.runBig(), std::nullopt);
+        EXPECT_EQ(f.harvest.runBatch(5, QStringLiteral("M")), std::nullopt);
+        EXPECT_EQ(f.harvest.autostartTick(true), std::nullopt);
     };
-    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), 0);
+    EXPECT_EQ(f.harvest.runSmall(), 0);
     EXPECT_FALSE(f.harvest.running());
     EXPECT_EQ(f.lines().filter("DoSmall started.").size(), 2);
     EXPECT_EQ(f.pauses().size(), 1 + 1); // the autostart batch finds the queue empty
@@ -130,7 +130,7 @@ TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
     f.t.addRequest("1010", "B");
     QSignalSpy docked(&f.harvest, &Harvest::repositionLookup);
     QSignalSpy loaded(&f.shell, &shell::Shell::lookupLoaded);
-    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runBig(), std::nullopt);
     EXPECT_EQ(f.lines().at(1), "DoBig");
     ASSERT_EQ(docked.size(), 1);
     EXPECT_EQ(docked.first(), (QVariantList{QStringLiteral("75%"), QStringLiteral("Top"), false}));
@@ -147,7 +147,7 @@ TEST(Harvest, BatchSaysWhyItEnded)
     Fixture f;
     f.t.addRequest("1010", "S");
     f.t.addRequest("1010", "s"); // another type, whatever the collation
-    EXPECT_EQ(f.harvest.Timer1_Timer(true), 0);
+    EXPECT_EQ(f.harvest.autostartTick(true), 0);
     EXPECT_EQ(f.t.countStatus("Y"), 1);
     EXPECT_EQ(f.pauses().size(), 1 + 1); // after the one request, and the final 10 s
     QStringList lines = f.lines();
@@ -163,7 +163,7 @@ TEST(Harvest, BatchSaysWhyItEnded)
             if (ms > lookup::PagePollMs)
                 g.te.stop.request(reason);
         };
-        g.harvest.DoSmall(3, QStringLiteral("S"));
+        g.harvest.runBatch(3, QStringLiteral("S"));
         lines = g.lines();
         ASSERT_GE(lines.size(), 2);
         EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("DoSmall gestopt (%1)").arg(name));
