@@ -44,8 +44,8 @@ private:
 } // namespace
 
 PostcodeLookup::PostcodeLookup(platform::Env env, platform::MessageSink& sink, QObject* parent)
-    : QObject(parent), m_env(env), m_sink(sink), m_database(sink), m_leases(m_database, sink),
-      m_browser(*env.network), m_walk(env, sink, m_browser)
+    : QObject(parent), m_env(env), m_sink(sink), m_database(sink),
+      m_leases(m_database, sink, *env.host), m_browser(*env.network), m_walk(env, sink, m_browser)
 {
     connect(&m_walk, &PageWalk::pageRead, this, &PostcodeLookup::pageRead);
     connect(&m_walk, &PageWalk::pauseStarted, this, &PostcodeLookup::pauseStarted);
@@ -58,7 +58,7 @@ void PostcodeLookup::load(const MainWindowValues& values)
     ValidURL = true;
     m_values = values;
     m_leases.reset();
-    m_leases.setHolder(thisHolder(values.IpAddress));
+    m_leases.setHolder(thisHolder(*m_env.host, values.IpAddress));
     m_leases.setTimeout(values.LeaseSeconds);
     platform::skipOnError([this] { m_database.OpenDb(m_values.Connection); });
     m_loaded = true;

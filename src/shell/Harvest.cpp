@@ -61,7 +61,7 @@ Harvest::Harvest(platform::Env env, platform::MessageSink& log,
 QString Harvest::stamp() const
 {
     const QDateTime now = m_env.day->Now();
-    const QLocale locale = QLocale::system();
+    const QLocale locale = m_env.host->locale();
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
     timeFormat.remove(QLatin1Char('t'));
     return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +

@@ -33,7 +33,8 @@ struct Harvester
     }
     RecordingSink sink;
     Database db{sink};
-    Leases leases{db, sink};
+    platform::SystemHost host;
+    Leases leases{db, sink, host};
     Claim claim(const QString& type = "S") { return SearchQuery(db, type, &leases); }
 };
 
@@ -60,7 +61,8 @@ protected:
             .value(0);
     }
     std::optional<TestDatabase> t;
-    const LeaseHolder here = lookup::thisHolder("192.0.2.7");
+    platform::SystemHost host;
+    const LeaseHolder here = lookup::thisHolder(host, "192.0.2.7");
     const LeaseHolder elsewhere{"192.0.2.8", "elders", {4242, 1}};
 };
 
@@ -179,7 +181,8 @@ TEST(LeaseWithout, KeyOrPrivilegeClaimsGoOnAsBefore)
         RecordingSink sink;
         Database db(sink);
         db.OpenDb(values);
-        Leases leases(db, sink);
+        platform::SystemHost host;
+        Leases leases(db, sink, host);
         const Claim c = SearchQuery(db, "S", &leases);
         EXPECT_TRUE(c.taken);
         EXPECT_TRUE(c.token.isEmpty());

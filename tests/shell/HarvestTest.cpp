@@ -52,8 +52,8 @@ TEST(Harvest, SmallBatchPausesAfterEveryRequest)
     EXPECT_EQ(f.pauses(), (QList<qint32>{10147, 3354, 11057}));
     const QStringList lines = f.lines();
     const QString started = lines.filter("DoSmall started.").value(0);
-    EXPECT_TRUE(
-        started.startsWith(QLocale::system().toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
+    EXPECT_TRUE(started.startsWith(
+        f.te.host.userLocale.toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
     EXPECT_TRUE(started.endsWith(" DoSmall started."));
     EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
     EXPECT_EQ(lines.filter(" rijen opgeslagen, status Y").size(), 3);
@@ -169,4 +169,24 @@ TEST(Harvest, BatchSaysWhyItEnded)
         EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("DoSmall gestopt (%1)").arg(name));
         EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
     }
+}
+
+// The host's address and the user's locale come from the environment: the
+// address reaches the log and every stored row, the locale the batch's
+// time stamps.
+TEST(Harvest, AddressAndLocaleComeFromTheEnvironment)
+{
+    Fixture f;
+    f.te.host.ipAddress = QStringLiteral("192.0.2.44");
+    f.te.host.userLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    f.shell.load();
+    f.shell.values.Connection = f.t.values();
+    f.shell.values.Url = f.site.baseUrl();
+    f.t.addRequest("1010", "S");
+    EXPECT_EQ(f.harvest.runBatch(1, QStringLiteral("S")), std::nullopt);
+    EXPECT_TRUE(f.log.text().contains("IP-address = 192.0.2.44\r\n"));
+    const QStringList ips = f.t.lines("SELECT DISTINCT Ip FROM Straatwijs");
+    EXPECT_EQ(ips, QStringList{"192.0.2.44"});
+    EXPECT_TRUE(f.lines().filter("DoSmall started.").value(0).startsWith("12/6/26 "))
+        << f.log.text().toStdString();
 }
