@@ -110,7 +110,8 @@ QString statusJson(const lookup::QueueStatus& status)
     return QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact)) + u'\n';
 }
 
-int runQueueCommand(const Options& options, QTextStream& out, QTextStream& err)
+int runQueueCommand(const Options& options, platform::Host& host, QTextStream& out,
+                    QTextStream& err)
 {
     lookup::MainWindowValues values;
     values.Connection = lookup::ConnectionValues{shell::defaults::Server, shell::defaults::UID,
@@ -124,8 +125,8 @@ int runQueueCommand(const Options& options, QTextStream& out, QTextStream& err)
     try {
         db.OpenDb(values.Connection);
         if (release) {
-            lookup::Leases leases(db, sink);
-            leases.setHolder(lookup::thisHolder(platform::GetMachineIpAddress()));
+            lookup::Leases leases(db, sink, host);
+            leases.setHolder(lookup::thisHolder(host, host.machineIpAddress()));
             const int n = leases.releaseStranded();
             out << QStringLiteral("%1 verzoek(en) teruggegeven\n").arg(n);
         } else {

@@ -2,6 +2,7 @@
 #include "app/Extract.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
+#include "platform/HostIdentity.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -24,7 +25,8 @@ int main(int argc, char** argv)
         QCoreApplication application(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return app::runQueueCommand(options, out, err);
+        platform::SystemHost host;
+        return app::runQueueCommand(options, host, out, err);
     }
     return app::runProgram(argc, argv, options);
 }

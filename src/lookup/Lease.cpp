@@ -28,12 +28,15 @@ QString keyText(const Claim& claim)
 
 } // namespace
 
-LeaseHolder thisHolder(const QString& hostAddress)
+LeaseHolder thisHolder(platform::Host& host, const QString& hostAddress)
 {
-    return {hostAddress, platform::GetMachineName(), platform::currentProcess()};
+    return {hostAddress, host.machineName(), host.thisProcess()};
 }
 
-Leases::Leases(Database& db, platform::MessageSink& sink) : m_db(db), m_sink(sink) {}
+Leases::Leases(Database& db, platform::MessageSink& sink, platform::Host& host)
+    : m_db(db), m_sink(sink), m_host(host)
+{
+}
 
 void Leases::reset()
 {
@@ -132,7 +135,7 @@ int Leases::handBackExpired()
             const bool sameHost = q.value(3).toString() == m_holder.hostName &&
                                   q.value(7).toString() == m_holder.hostAddress;
             const bool gone = sameHost && holder.started != 0 && m_holder.process.started != 0 &&
-                              platform::runningProcess(pid) != holder;
+                              m_host.processRunning(pid) != holder;
             held.append({q.value(0).toString(), q.value(1).toString(),
                          QStringLiteral("%1 (proces %2)").arg(q.value(3).toString()).arg(pid),
                          q.value(2).toInt(), q.value(6).toInt() == 1, gone});

@@ -30,19 +30,20 @@ struct LeaseHolder
     platform::ProcessIdentity process;
 };
 
-// This process on this host, with the host address the harvester writes
-// into its rows.
-LeaseHolder thisHolder(const QString& hostAddress);
+// This process on `host`, with the host address the harvester writes into
+// its rows.
+LeaseHolder thisHolder(platform::Host& host, const QString& hostAddress);
 
 // The leases on the requests in progress (the table StraatwijsLease), so
 // that no request stays "L" for good when its harvester dies, and no
 // harvester that only slept stores a request that another took back. Uses
 // the connection of `db` and reports through `sink`; both must outlive it.
-// Every time comes from the database server's clock.
+// Every time comes from the database server's clock; whether a holder on
+// this host still runs, from `host` (which must outlive it too).
 class Leases
 {
 public:
-    Leases(Database& db, platform::MessageSink& sink);
+    Leases(Database& db, platform::MessageSink& sink, platform::Host& host);
 
     void setHolder(const LeaseHolder& holder) { m_holder = holder; }
     void setTimeout(int seconds) { m_timeoutSeconds = seconds; }
@@ -89,6 +90,7 @@ private:
 
     Database& m_db;
     platform::MessageSink& m_sink;
+    platform::Host& m_host;
     LeaseHolder m_holder;
     int m_timeoutSeconds = DefaultLeaseSeconds;
     enum class State

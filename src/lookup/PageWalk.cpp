@@ -1,5 +1,6 @@
 #include "lookup/PageWalk.h"
 
+#include "lookup/Pause.h"
 #include "lookup/ResultPage.h"
 #include "platform/Browser.h"
 #include "platform/HtmlDocument.h"
@@ -58,9 +59,9 @@ bool PageWalk::goOn()
     return !m_lost;
 }
 
-WalkResult::Outcome PageWalk::interruption() const
+Outcome PageWalk::interruption() const
 {
-    return m_lost ? WalkResult::LeaseLost : WalkResult::Interrupted;
+    return m_lost ? Outcome::LeaseLost : Outcome::Interrupted;
 }
 
 // A pause is waited in slices no longer than the heartbeat's interval, so
@@ -68,15 +69,8 @@ WalkResult::Outcome PageWalk::interruption() const
 bool PageWalk::pause(qint32 milliseconds)
 {
     emit pauseStarted(milliseconds);
-    qint32 left = milliseconds;
-    do {
-        const qint32 slice = m_heartbeat ? std::min(left, m_heartbeat->intervalMs()) : left;
-        m_env.wait->MsgWaitObj(slice);
-        left -= slice;
-        if (!goOn())
-            return false;
-    } while (left > 0);
-    return true;
+    return pauseFor(*m_env.wait, milliseconds, m_heartbeat ? m_heartbeat->intervalMs() : 0,
+                    [this] { return goOn(); });
 }
 
 WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
@@ -95,7 +89,7 @@ WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
             // The rows say what was searched: the trimmed text and the letter.
             const QString query = c == u' ' ? text : text + c;
             result.outcome = search(Url, text + c, query, Typenaam, true, result.records);
-            if (result.outcome != WalkResult::Complete)
+            if (result.outcome != Outcome::Done)
                 break;
         }
     } else if (Typenaam == QLatin1String("S") || Typenaam == QLatin1String("M")) {
@@ -107,29 +101,15 @@ WalkResult PageWalk::GetPostcodes(const QString& Url, const QString& Querynaam,
 
 // One search and its further pages. A small search without results reads
 // nothing; a big one reads its search page whatever the count.
-WalkResult::Outcome PageWalk::search(const QString& Url, const QString& text, const QString& Query,
-                                     const QString& Typenaam, bool big, PostcodeCollection& into)
+Outcome PageWalk::search(const QString& Url, const QString& text, const QString& Query,
+                         const QString& Typenaam, bool big, PostcodeCollection& into)
 {
-    auto outcomeOf = [this](Load load) {
-        switch (load) {
-        case Load::Blocked:
-            return WalkResult::Blocked;
-        case Load::Failed:
-            return WalkResult::Failed;
-        case Load::Interrupted:
-            return interruption();
-        case Load::Loaded:
-            break;
-        }
-        return WalkResult::Complete;
-    };
-    const Load first = GetUrl(searchAddress(Url, text));
-    if (first != Load::Loaded)
-        return outcomeOf(first);
+    if (const Outcome first = GetUrl(searchAddress(Url, text)); first != Outcome::Done)
+        return first;
     const platform::HtmlElement& body = *m_browser.Document()->Body();
     const QVariant N = readMaxPages(body);
     if (!big && !(N.isValid() && N.toDouble() > 0))
-        return WalkResult::Complete;
+        return Outcome::Done;
     readPostcodes(body, Query, Typenaam, N, into, m_sink);
     const qint64 bound = lastPage(N); // once, before the first further page
     const qint64 pages = std::max<qint64>(bound, 0) + 1;
@@ -139,16 +119,15 @@ WalkResult::Outcome PageWalk::search(const QString& Url, const QString& text, co
             big ? BigPagePauseMs : qint32(roundHalfEven(m_env.random->Rnd() * 5000 + 2000));
         if (!pause(ms))
             return interruption();
-        const Load load = GetUrl(pageAddress(Url, p, text));
-        if (load != Load::Loaded)
-            return outcomeOf(load);
+        if (const Outcome load = GetUrl(pageAddress(Url, p, text)); load != Outcome::Done)
+            return load;
         readPostcodes(*m_browser.Document()->Body(), Query, Typenaam, N, into, m_sink);
         emit pageRead(p + 1, pages);
     }
-    return WalkResult::Complete;
+    return Outcome::Done;
 }
 
-PageWalk::Load PageWalk::GetUrl(const SiteAddress& address)
+Outcome PageWalk::GetUrl(const SiteAddress& address)
 {
     m_sink.AddMelding(QStringLiteral("URL = ") + address.logged, 0);
     m_browser.navigate(address.wire);
@@ -163,36 +142,36 @@ PageWalk::Load PageWalk::GetUrl(const SiteAddress& address)
                     .arg(address.logged)
                     .arg(PageTimeLimitMs / 1000),
                 0, false, Red);
-            return Load::Failed;
+            return Outcome::Unreachable;
         }
         m_env.wait->MsgWaitObj(PagePollMs);
         if (!goOn()) {
             m_browser.stop();
-            return Load::Interrupted;
+            return interruption();
         }
     }
     // A stop during the page's parse ended the parse, not the page.
     if (!goOn())
-        return Load::Interrupted;
+        return interruption();
     const auto doc = m_browser.Document();
     const platform::HtmlElement* body = doc ? doc->Body() : nullptr;
     // A block page may come with an error status; it is a block all the same.
     if (body && body->Innertext().contains(BlockMarker, Qt::CaseSensitive)) {
         m_sink.AddMelding(QStringLiteral("Blocked"), 0);
-        return Load::Blocked;
+        return Outcome::Blocked;
     }
     if (!m_browser.failure().isEmpty()) {
         m_sink.AddMelding(
             QStringLiteral("Pagina niet geladen: %1: %2").arg(address.logged, m_browser.failure()),
             0, false, Red);
-        return Load::Failed;
+        return Outcome::Unreachable;
     }
     if (!body)
         throw platform::RunError(platform::RunError::ObjectVariableNotSet,
                                  QStringLiteral("The loaded page has no document body: ") +
                                      m_browser.url().toString(),
                                  QStringLiteral("GetUrl"));
-    return Load::Loaded;
+    return Outcome::Done;
 }
 
 } // namespace lookup

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lookup/Outcome.h"
 #include "lookup/SiteAddress.h"
 #include "lookup/clsPostcode.h"
 #include "platform/Env.h"
@@ -22,15 +23,9 @@ inline constexpr quint32 PageTimeLimitMs = 60000;
 // What the walk over one request's pages found.
 struct WalkResult
 {
-    enum Outcome
-    {
-        Complete,    // every page read
-        Blocked,     // the site refuses searches for a while
-        Failed,      // a page could not be loaded
-        Interrupted, // the stop request ended the walk
-        LeaseLost,   // the request is no longer this harvester's
-    };
-    Outcome outcome = Complete;
+    // Done when every page was read; Blocked, Unreachable (a page failed to
+    // load), Interrupted (the stop request) or LeaseLost otherwise.
+    Outcome outcome = Outcome::Done;
     // Every record read, in page order; only a complete walk has them all.
     PostcodeCollection records;
 };
@@ -81,19 +76,13 @@ signals:
     void pauseStarted(qint32 milliseconds);
 
 private:
-    enum class Load
-    {
-        Loaded,
-        Blocked,
-        Failed,
-        Interrupted // by the stop request or a lost claim
-    };
-    WalkResult::Outcome search(const QString& Url, const QString& text, const QString& Query,
-                               const QString& Typenaam, bool big, PostcodeCollection& into);
-    Load GetUrl(const SiteAddress& address);
+    Outcome search(const QString& Url, const QString& text, const QString& Query,
+                   const QString& Typenaam, bool big, PostcodeCollection& into);
+    // Done once the page is loaded and is no block page.
+    Outcome GetUrl(const SiteAddress& address);
     bool pause(qint32 milliseconds);
     bool goOn();
-    WalkResult::Outcome interruption() const;
+    Outcome interruption() const;
 
     Heartbeat* m_heartbeat = nullptr;
     bool m_lost = false;

@@ -44,8 +44,8 @@ private:
 } // namespace
 
 PostcodeLookup::PostcodeLookup(platform::Env env, platform::MessageSink& sink, QObject* parent)
-    : QObject(parent), m_env(env), m_sink(sink), m_database(sink), m_leases(m_database, sink),
-      m_browser(*env.network), m_walk(env, sink, m_browser)
+    : QObject(parent), m_env(env), m_sink(sink), m_database(sink),
+      m_leases(m_database, sink, *env.host), m_browser(*env.network), m_walk(env, sink, m_browser)
 {
     connect(&m_walk, &PageWalk::pageRead, this, &PostcodeLookup::pageRead);
     connect(&m_walk, &PageWalk::pauseStarted, this, &PostcodeLookup::pauseStarted);
@@ -58,7 +58,7 @@ void PostcodeLookup::load(const MainWindowValues& values)
     ValidURL = true;
     m_values = values;
     m_leases.reset();
-    m_leases.setHolder(thisHolder(values.IpAddress));
+    m_leases.setHolder(thisHolder(*m_env.host, values.IpAddress));
     m_leases.setTimeout(values.LeaseSeconds);
     platform::skipOnError([this] { m_database.OpenDb(m_values.Connection); });
     m_loaded = true;
@@ -96,34 +96,20 @@ RequestResult PostcodeLookup::DoQuery(const QString& Typenaam)
                                                 claim.token.isEmpty() ? nullptr : &heartbeat);
     m_env.wait->MsgWaitObj(0);
 
-    RequestResult result{RequestResult::Done, claim.Query, claim.Type, 0};
-    switch (walk.outcome) {
-    case WalkResult::Complete:
+    RequestResult result{walk.outcome, claim.Query, claim.Type, 0};
+    if (walk.outcome == Outcome::Done)
         result.rows = int(walk.records.size());
-        break;
-    case WalkResult::Blocked:
+    else if (walk.outcome == Outcome::Blocked)
         ValidURL = false;
-        result.outcome = RequestResult::Blocked;
-        break;
-    case WalkResult::Failed:
-        result.outcome = RequestResult::Unreachable;
-        break;
-    case WalkResult::Interrupted:
-        result.outcome = RequestResult::Interrupted;
-        break;
-    case WalkResult::LeaseLost:
-        result.outcome = RequestResult::LeaseLost;
-        break;
-    }
-    const bool done = result.outcome == RequestResult::Done;
-    if (result.outcome == RequestResult::LeaseLost ||
+    const bool done = result.outcome == Outcome::Done;
+    if (result.outcome == Outcome::LeaseLost ||
         !close(claim, done ? walk.records : PostcodeCollection(), done)) {
         // Another harvester took the request back meanwhile: it is its now.
         m_sink.AddMelding(QStringLiteral("%1 (%2): 0 rijen opgeslagen, lease verloren: een andere "
                                          "harvester heeft het verzoek overgenomen")
                               .arg(claim.Query, claim.Type),
                           0, false, Red);
-        return {RequestResult::LeaseLost, claim.Query, claim.Type, 0};
+        return {Outcome::LeaseLost, claim.Query, claim.Type, 0};
     }
     m_sink.AddMelding(QStringLiteral("%1 (%2): %3 rijen opgeslagen, status %4")
                           .arg(claim.Query, claim.Type)

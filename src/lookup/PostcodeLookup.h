@@ -30,16 +30,7 @@ struct MainWindowValues
 // How one request ended.
 struct RequestResult
 {
-    enum Outcome
-    {
-        NoRequest,   // the queue had none of the wanted type
-        Done,        // its rows are stored, it is "Y"
-        Blocked,     // the site refuses searches: nothing stored, "N" again
-        Unreachable, // a page failed to load: nothing stored, "N" again
-        Interrupted, // the stop request ended it: nothing stored, "N" again
-        LeaseLost,   // another harvester took it back: nothing stored, not touched
-    };
-    Outcome outcome = NoRequest;
+    Outcome outcome = Outcome::NoRequest;
     QString Query, Type;
     int rows = 0;
 };

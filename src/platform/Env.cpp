@@ -28,7 +28,8 @@ Env systemEnv()
     static ConsolePrompts prompts;
     static NumberedFiles files;
     static QNetworkAccessManager* network = new QNetworkAccessManager();
-    return Env{&tick, &day, &wait, &random, &settings, &prompts, &files, network, &stop};
+    static SystemHost host;
+    return Env{&tick, &day, &wait, &random, &settings, &prompts, &files, network, &stop, &host};
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/HostIdentity.h"
 #include "platform/MsgWaitObj.h"
 #include "platform/NumberedFiles.h"
 #include "platform/Prompts.h"
@@ -26,6 +27,7 @@ struct Env
     NumberedFiles* files = nullptr;
     QNetworkAccessManager* network = nullptr;
     StopRequest* stop = nullptr; // raised: end the work under way; the wait honours it
+    Host* host = nullptr;        // this host's address and name, its processes, the locale
 };
 
 // The real environment: system clocks, MsgWaitObj on the Qt event loop

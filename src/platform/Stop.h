@@ -33,6 +33,13 @@ private:
     std::atomic<int> m_reason{0};
 };
 
+// The exit status of a program that signal `signal` ended: 128 + its
+// number, as a shell reports it (130 for SIGINT, 143 for SIGTERM).
+constexpr int signalStatus(int signal) noexcept
+{
+    return 128 + signal;
+}
+
 // From now on SIGINT and SIGTERM raise `stop` (with the signal's number) and
 // wake the event loop, where `raised` then runs with the number. A second
 // signal of the same kind ends the process at once, as it would without this.

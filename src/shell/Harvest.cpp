@@ -1,5 +1,6 @@
 #include "shell/Harvest.h"
 
+#include "lookup/Pause.h"
 #include "lookup/PostcodeLookup.h"
 #include "platform/Convert.h"
 #include "platform/MessageSink.h"
@@ -17,18 +18,13 @@ constexpr int AutostartCount = 32;
 constexpr qint32 AfterBigMs = 3000;
 constexpr qint32 AfterAutostartMs = 10000;
 
-Harvest::Outcome outcomeOf(const lookup::RequestResult& r)
+// What a request's end makes of its command's: an empty queue or a lost
+// lease ends that request only.
+Harvest::Outcome commandOutcome(lookup::Outcome request)
 {
-    switch (r.outcome) {
-    case lookup::RequestResult::Blocked:
-        return Harvest::Outcome::Blocked;
-    case lookup::RequestResult::Unreachable:
-        return Harvest::Outcome::Unreachable;
-    case lookup::RequestResult::Interrupted:
-        return Harvest::Outcome::Interrupted;
-    default:
-        return Harvest::Outcome::Done;
-    }
+    if (request == lookup::Outcome::NoRequest || request == lookup::Outcome::LeaseLost)
+        return lookup::Outcome::Done;
+    return request;
 }
 } // namespace
 
@@ -65,7 +61,7 @@ Harvest::Harvest(platform::Env env, platform::MessageSink& log,
 QString Harvest::stamp() const
 {
     const QDateTime now = m_env.day->Now();
-    const QLocale locale = QLocale::system();
+    const QLocale locale = m_env.host->locale();
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
     timeFormat.remove(QLatin1Char('t'));
     return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
@@ -93,8 +89,7 @@ bool Harvest::stopped() const
 bool Harvest::pause(qint32 milliseconds)
 {
     emit pauseStarted(milliseconds);
-    m_env.wait->MsgWaitObj(milliseconds);
-    return !stopped();
+    return lookup::pauseFor(*m_env.wait, milliseconds, 0, [this] { return !stopped(); });
 }
 
 // After a command: a signal ends the program; an autostart tick that came
@@ -103,17 +98,17 @@ bool Harvest::pause(qint32 milliseconds)
 Harvest::Ending Harvest::finish(Ending ending)
 {
     if (m_env.stop && m_env.stop->signal())
-        return 128 + m_env.stop->signal();
+        return platform::signalStatus(m_env.stop->signal());
     if (stopped())
         m_autostartPending = false;
     if (m_autostartPending && !ending) {
         m_autostartPending = false;
-        return Timer1_Timer(true);
+        return autostartTick(true);
     }
     return ending;
 }
 
-Harvest::Ending Harvest::mnuDoBig_Click()
+Harvest::Ending Harvest::runBig()
 {
     if (m_running || (m_env.stop && m_env.stop->signal()))
         return {};
@@ -125,7 +120,7 @@ Harvest::Ending Harvest::mnuDoBig_Click()
         emit repositionLookup(ThreeQuarters, Top, false);
         emit requestStarted(1, 1);
         const lookup::RequestResult r = engine.DoQuery(QStringLiteral("B"));
-        m_outcome = outcomeOf(r);
+        m_outcome = commandOutcome(r.outcome);
         if (m_outcome != Outcome::Unreachable && m_outcome != Outcome::Interrupted &&
             !pause(AfterBigMs))
             m_outcome = Outcome::Interrupted;
@@ -135,34 +130,34 @@ Harvest::Ending Harvest::mnuDoBig_Click()
     return finish({});
 }
 
-Harvest::Ending Harvest::mnuDoSmall_Click()
+Harvest::Ending Harvest::runSmall()
 {
-    return askAndRun(QStringLiteral("S"));
+    return askCountAndRun(QStringLiteral("S"));
 }
 
-Harvest::Ending Harvest::mnuDoMinimal_Click()
+Harvest::Ending Harvest::runMinimal()
 {
-    return askAndRun(QStringLiteral("M"));
+    return askCountAndRun(QStringLiteral("M"));
 }
 
-Harvest::Ending Harvest::askAndRun(const QString& Typenaam)
+Harvest::Ending Harvest::askCountAndRun(const QString& Typenaam)
 {
     if (m_running)
         return {};
     const std::optional<QString> answer =
         m_env.prompts->InputBox(QStringLiteral("Aantal"), QString(), QStringLiteral("32"));
-    return DoSmall(answer.value_or(QString()), Typenaam);
+    return runBatch(answer.value_or(QString()), Typenaam);
 }
 
-Harvest::Ending Harvest::DoSmall(const QVariant& Aantal, const QString& Typenaam)
+Harvest::Ending Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
 {
     if (m_running || (m_env.stop && m_env.stop->signal()))
         return {};
-    runBatch(Aantal, Typenaam);
+    harvestBatch(Aantal, Typenaam);
     return finish({});
 }
 
-void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
+void Harvest::harvestBatch(const QVariant& Aantal, const QString& Typenaam)
 {
     Busy busy(*this);
     m_log.AddMelding(stamp() + QStringLiteral(" DoSmall started."));
@@ -176,12 +171,12 @@ void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
         const lookup::RequestResult r = engine.DoQuery(Typenaam);
         // Nothing left to take: pausing through the remaining turns would
         // only hold the run.
-        if (r.outcome == lookup::RequestResult::NoRequest) {
+        if (r.outcome == lookup::Outcome::NoRequest) {
             m_log.AddMelding(
                 QStringLiteral("DoSmall: geen open verzoeken van type %1 meer").arg(Typenaam));
             break;
         }
-        m_outcome = outcomeOf(r);
+        m_outcome = commandOutcome(r.outcome);
         // A site that cannot be reached, or a stop, ends the batch at once.
         if (m_outcome == Outcome::Unreachable || m_outcome == Outcome::Interrupted)
             break;
@@ -198,7 +193,7 @@ void Harvest::runBatch(const QVariant& Aantal, const QString& Typenaam)
     m_log.AddMelding(stamp() + QStringLiteral(" DoSmall ended."));
 }
 
-Harvest::Ending Harvest::Timer1_Timer(bool autostart)
+Harvest::Ending Harvest::autostartTick(bool autostart)
 {
     if (!autostart)
         return {};
@@ -207,8 +202,8 @@ Harvest::Ending Harvest::Timer1_Timer(bool autostart)
         return {};
     }
     if (m_env.stop && m_env.stop->signal())
-        return 128 + m_env.stop->signal();
-    runBatch(AutostartCount, QStringLiteral("S"));
+        return platform::signalStatus(m_env.stop->signal());
+    harvestBatch(AutostartCount, QStringLiteral("S"));
     pause(AfterAutostartMs);
     return finish(0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lookup/Outcome.h"
 #include "platform/Env.h"
 
 #include <QObject>
@@ -30,33 +31,34 @@ class Harvest : public QObject
 {
     Q_OBJECT
 public:
-    // How the last command ended.
-    enum class Outcome
-    {
-        Done,        // ran to its end
-        Blocked,     // the site blocked searching
-        Unreachable, // a page failed to load
-        Interrupted, // the stop request ended it
-    };
-    // The program is to end now, with this status.
+    using Outcome = lookup::Outcome;
+    // The program is to end now, with this status (0, or
+    // platform::signalStatus after a signal).
     using Ending = std::optional<int>;
 
     // `lookup` gives the lookup engine, loading it on first use.
     Harvest(platform::Env env, platform::MessageSink& log,
             std::function<lookup::PostcodeLookup&()> lookup, QObject* parent = nullptr);
 
-    Ending mnuDoBig_Click();
-    Ending mnuDoSmall_Click();
-    Ending mnuDoMinimal_Click();
-    Ending DoSmall(const QVariant& Aantal, const QString& Typenaam);
+    // One big ("B") request, then 3 s.
+    Ending runBig();
+    // Asks for the count ("Aantal", 32 offered), then runs a batch of small
+    // ("S") or minimal ("M") requests.
+    Ending runSmall();
+    Ending runMinimal();
+    // A batch of Aantal requests of type Typenaam (the whole part of the
+    // number Aantal starts with; none when it is not positive).
+    Ending runBatch(const QVariant& Aantal, const QString& Typenaam);
 
-    // The timer's one tick. With autostart: the batch of 32 "S" requests,
-    // then 10 s, then the program ends (status 0). During another command
-    // that batch follows the command. Without autostart: nothing, and the
-    // caller switches the timer off.
-    Ending Timer1_Timer(bool autostart);
+    // The start-up timer's one tick. With autostart: the batch of 32 "S"
+    // requests, then 10 s, then the program ends (status 0). During another
+    // command that batch follows the command. Without autostart: nothing,
+    // and the caller switches the timer off.
+    Ending autostartTick(bool autostart);
 
     bool running() const { return m_running; }
+    // How the last command ended: Done, or Blocked, Unreachable or
+    // Interrupted when that ended it early.
     Outcome outcome() const { return m_outcome; }
 
 signals:
@@ -71,8 +73,8 @@ signals:
 
 private:
     class Busy;
-    Ending askAndRun(const QString& Typenaam);
-    void runBatch(const QVariant& Aantal, const QString& Typenaam);
+    Ending askCountAndRun(const QString& Typenaam);
+    void harvestBatch(const QVariant& Aantal, const QString& Typenaam);
     Ending finish(Ending ending);
     bool pause(qint32 milliseconds);
     bool stopped() const;

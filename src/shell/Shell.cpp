@@ -1,7 +1,6 @@
 #include "shell/Shell.h"
 
 #include "platform/Convert.h"
-#include "platform/HostIdentity.h"
 #include "platform/Version.h"
 
 namespace shell {
@@ -69,7 +68,7 @@ void Shell::load()
     values.Url = defaults::Url;
     m_autostart = platform::booleanValue(platform::GetSettingValue(
         *m_env.settings, Title, QStringLiteral("Application"), QStringLiteral("Autostart"), false));
-    values.IpAddress = platform::GetMachineIpAddress();
+    values.IpAddress = m_env.host->machineIpAddress();
     m_log.AddMelding(QStringLiteral("IP-address = ") + values.IpAddress);
 }
 

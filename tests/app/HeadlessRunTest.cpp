@@ -308,3 +308,30 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
     EXPECT_TRUE(out3.isEmpty());
     EXPECT_EQ(t.statuses("1011"), QStringList{"N"});
 }
+
+TEST(HeadlessRun, ASignalDecidesTheStatusBeforeHowTheCommandEnded)
+{
+    using lookup::Outcome;
+    platform::StopRequest stop;
+    // Only what ends a command early leaves a non-zero status; an empty
+    // queue or a lost lease is a command that ran to its end.
+    EXPECT_EQ(app::exitStatus(Outcome::Done, &stop), app::ExitOk);
+    EXPECT_EQ(app::exitStatus(Outcome::NoRequest, &stop), app::ExitOk);
+    EXPECT_EQ(app::exitStatus(Outcome::LeaseLost, nullptr), app::ExitOk);
+    EXPECT_EQ(app::exitStatus(Outcome::Blocked, nullptr), app::ExitBlocked);
+    EXPECT_EQ(app::exitStatus(Outcome::Unreachable, &stop), app::ExitUnreachable);
+    EXPECT_EQ(app::exitStatus(Outcome::Interrupted, &stop), app::ExitInterrupted);
+    // A stop by the user is no signal.
+    stop.request(platform::StopRequest::ByUser);
+    EXPECT_EQ(app::exitStatus(Outcome::Blocked, &stop), app::ExitBlocked);
+    stop.clear();
+    // The signal wins whatever the command made of it, and only the first
+    // stop counts.
+    stop.request(SIGTERM);
+    stop.request(SIGINT);
+    for (Outcome o : {Outcome::Done, Outcome::Blocked, Outcome::Unreachable, Outcome::Interrupted})
+        EXPECT_EQ(app::exitStatus(o, &stop), app::ExitTerminated);
+    stop.clear();
+    stop.request(SIGINT);
+    EXPECT_EQ(app::exitStatus(Outcome::Done, &stop), app::ExitInterrupted);
+}

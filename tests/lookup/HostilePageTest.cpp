@@ -50,7 +50,7 @@ TEST(HostilePage, AnswerThatIsNoPageFailsTheLoad)
         ASSERT_TRUE(site.listen());
         Walker w;
         const WalkResult r = w.walk.GetPostcodes(site.baseUrl(), "1011", "S");
-        EXPECT_EQ(r.outcome, WalkResult::Failed) << qPrintable(c.reason);
+        EXPECT_EQ(r.outcome, Outcome::Unreachable) << qPrintable(c.reason);
         ASSERT_FALSE(w.sink.lines.isEmpty());
         EXPECT_EQ(w.sink.lines.last(),
                   "Pagina niet geladen: " + site.baseUrl() + SearchPath + "1011: " + c.reason);
@@ -62,7 +62,7 @@ TEST(HostilePage, AnswerThatIsNoPageFailsTheLoad)
                     "\r\nleeg\n");
     ASSERT_TRUE(text.listen());
     Walker w;
-    EXPECT_EQ(w.walk.GetPostcodes(text.baseUrl(), "1011", "S").outcome, WalkResult::Complete);
+    EXPECT_EQ(w.walk.GetPostcodes(text.baseUrl(), "1011", "S").outcome, Outcome::Done);
 }
 
 // The rows of a big request say what was searched in their pass; those of
@@ -73,7 +73,7 @@ TEST(HostilePage, RowsCarryTheTextTheirSearchUsed)
     ASSERT_TRUE(site.listen());
     Walker w;
     const WalkResult big = w.walk.GetPostcodes(site.baseUrl(), " 1234\u00A0", "B");
-    ASSERT_EQ(big.outcome, WalkResult::Complete);
+    ASSERT_EQ(big.outcome, Outcome::Done);
     QMap<QString, int> perQuery;
     for (const auto& r : big.records)
         ++perQuery[r->Query.toString()];

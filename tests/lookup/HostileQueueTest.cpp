@@ -13,7 +13,7 @@
 
 using lookup::Claim;
 using lookup::Database;
-using lookup::RequestResult;
+using lookup::Outcome;
 using lookup::SearchQuery;
 using namespace testing_support;
 
@@ -96,7 +96,7 @@ TEST_P(HostileQueue, AnswerWithoutPageHandsTheRequestBack)
     ASSERT_TRUE(empty.listen());
     load(empty.baseUrl());
     t->addRequest("1011", "S");
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Unreachable);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Unreachable);
     EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
     EXPECT_EQ(sink.lines.last(), "1011 (S): 0 rijen opgeslagen, status N");

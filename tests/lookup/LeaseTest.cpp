@@ -15,6 +15,7 @@ using lookup::Claim;
 using lookup::Database;
 using lookup::LeaseHolder;
 using lookup::Leases;
+using lookup::Outcome;
 using lookup::RequestResult;
 using lookup::SearchQuery;
 using namespace testing_support;
@@ -32,7 +33,8 @@ struct Harvester
     }
     RecordingSink sink;
     Database db{sink};
-    Leases leases{db, sink};
+    platform::SystemHost host;
+    Leases leases{db, sink, host};
     Claim claim(const QString& type = "S") { return SearchQuery(db, type, &leases); }
 };
 
@@ -59,7 +61,8 @@ protected:
             .value(0);
     }
     std::optional<TestDatabase> t;
-    const LeaseHolder here = lookup::thisHolder("192.0.2.7");
+    platform::SystemHost host;
+    const LeaseHolder here = lookup::thisHolder(host, "192.0.2.7");
     const LeaseHolder elsewhere{"192.0.2.8", "elders", {4242, 1}};
 };
 
@@ -178,7 +181,8 @@ TEST(LeaseWithout, KeyOrPrivilegeClaimsGoOnAsBefore)
         RecordingSink sink;
         Database db(sink);
         db.OpenDb(values);
-        Leases leases(db, sink);
+        platform::SystemHost host;
+        Leases leases(db, sink, host);
         const Claim c = SearchQuery(db, "S", &leases);
         EXPECT_TRUE(c.taken);
         EXPECT_TRUE(c.token.isEmpty());
@@ -244,7 +248,7 @@ TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
             takeOver();
     };
     RequestResult r = engine.DoQuery("B");
-    EXPECT_EQ(r.outcome, RequestResult::LeaseLost);
+    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
     EXPECT_EQ(te.wait.pauses.count(1250), 10) << "the walk ended at the next beat";
     EXPECT_EQ(te.wait.pausesLongerThan(1250), QList<qint32>{}) << "pauses come in slices";
     EXPECT_EQ(sink.lines.last(), "1011 (B): 0 rijen opgeslagen, lease verloren: een andere "
@@ -265,7 +269,7 @@ TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
             takeOver();
     };
     r = engine.DoQuery("S");
-    EXPECT_EQ(r.outcome, RequestResult::LeaseLost);
+    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
     EXPECT_EQ(t->harvested(), QStringList{});
     EXPECT_EQ(t->statuses("1012"), QStringList{"L"});
     EXPECT_EQ(t->lines("SELECT HostName, Attempts FROM StraatwijsLease"), QStringList{"elders|2"});
@@ -276,7 +280,7 @@ TEST_P(LeaseWalk, AClosedRequestLeavesNoLease)
 {
     t->addRequest("1011", "S");
     load(5);
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Done);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Done);
     EXPECT_EQ(t->statuses("1011"), QStringList{"Y"});
     EXPECT_EQ(t->lines("SELECT COUNT(*) FROM StraatwijsLease"), QStringList{"0"});
     EXPECT_EQ(t->harvested().size(), 11);

@@ -70,7 +70,7 @@ TEST_F(PageWalkTest, SmallSearchLoadsOnePagePerTenResultsWithRandomPauses)
         te.wait.pauses.clear();
         te.random = platform::SequenceRandom();
         const WalkResult r = walk.GetPostcodes(Url, c.query, "S");
-        EXPECT_EQ(r.outcome, WalkResult::Complete);
+        EXPECT_EQ(r.outcome, Outcome::Done);
         EXPECT_EQ(r.records.size(), c.records);
         ASSERT_EQ(urls().size(), std::max(c.pages, 1));
         EXPECT_EQ(urls().first(), Url + SearchPath + c.query);
@@ -87,7 +87,7 @@ TEST_F(PageWalkTest, SmallSearchLoadsOnePagePerTenResultsWithRandomPauses)
 TEST_F(PageWalkTest, BigSearchAppendsEachLetterAndPacesTheSite)
 {
     const WalkResult r = walk.GetPostcodes(Url, "1234", "B");
-    EXPECT_EQ(r.outcome, WalkResult::Complete);
+    EXPECT_EQ(r.outcome, Outcome::Done);
     const QStringList searched = urls().filter("action=search");
     ASSERT_EQ(searched.size(), 21);
     EXPECT_TRUE(searched.first().endsWith("&address=1234 "));
@@ -109,7 +109,7 @@ TEST_F(PageWalkTest, BlockOnAnyPageEndsTheWalk)
 {
     site.options().blockAfterSearches = 2;
     const WalkResult big = walk.GetPostcodes(Url, "1234", "B");
-    EXPECT_EQ(big.outcome, WalkResult::Blocked);
+    EXPECT_EQ(big.outcome, Outcome::Blocked);
     EXPECT_EQ(urls().size(), 5); // two passes of two pages, then the blocked search
     EXPECT_TRUE(urls().last().endsWith("&address=1234B"));
     EXPECT_EQ(sink.lines.last(), "Blocked");
@@ -120,9 +120,9 @@ TEST_F(PageWalkTest, BlockOnAnyPageEndsTheWalk)
     site.options().fixedPages = {
         {"/blocked", "<p>Wij kunnen voorlopig geen zoekopdrachten aannemen.</p>"},
         {"/shouting", "<p>Uw zoekactie heeft 0 VOORLOPIG GEEN ZOEK opgeleverd</p>"}};
-    EXPECT_EQ(walk.GetPostcodes(Url + "/shouting", "1011", "S").outcome, WalkResult::Complete);
+    EXPECT_EQ(walk.GetPostcodes(Url + "/shouting", "1011", "S").outcome, Outcome::Done);
     EXPECT_EQ(walk.GetPostcodes(Url + "/status/429/blocked", "1011", "S").outcome,
-              WalkResult::Blocked);
+              Outcome::Blocked);
 }
 
 TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
@@ -133,7 +133,7 @@ TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
     closed.close();
     for (const auto& [base, reason] : {std::pair<QString, QString>{away, "Connection refused"},
                                        {Url + "/status/500", "HTTP 500 Site Error"}}) {
-        EXPECT_EQ(walk.GetPostcodes(base, "1011", "S").outcome, WalkResult::Failed);
+        EXPECT_EQ(walk.GetPostcodes(base, "1011", "S").outcome, Outcome::Unreachable);
         expectFailureLine(base + SearchPath + "1011", reason);
     }
 
@@ -148,7 +148,7 @@ TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
             postcodesite::SiteOptions{.port = 0, .failAfterRequests = 2, .failStatus = c.status}};
         ASSERT_TRUE(failing.listen());
         sink.lines.clear();
-        EXPECT_EQ(walk.GetPostcodes(failing.baseUrl(), "1012", "S").outcome, WalkResult::Failed)
+        EXPECT_EQ(walk.GetPostcodes(failing.baseUrl(), "1012", "S").outcome, Outcome::Unreachable)
             << c.status;
         EXPECT_EQ(urls().size(), 3);
         EXPECT_TRUE(sink.lines.last().startsWith("Pagina niet geladen: " + failing.baseUrl() +
@@ -165,7 +165,7 @@ TEST_F(PageWalkTest, PageThatNeverCompletesFailsAfterSixtySecondsOfTicks)
     te.clocks.tick = 0xFFFFFFFFu - 25000u;
     te.clocks.seconds = 86400 - 25; // the day clock crosses midnight meanwhile
     const WalkResult r = walk.GetPostcodes(Url + "/hang", "1011", "S");
-    EXPECT_EQ(r.outcome, WalkResult::Failed);
+    EXPECT_EQ(r.outcome, Outcome::Unreachable);
     const QList<qint32>& polls = te.wait.pauses;
     EXPECT_TRUE(std::all_of(polls.begin(), polls.end(), [](qint32 p) { return p == PagePollMs; }));
     EXPECT_GE(polls.size(), 6000);

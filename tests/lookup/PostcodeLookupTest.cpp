@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using lookup::MainWindowValues;
+using lookup::Outcome;
 using lookup::PostcodeLookup;
 using lookup::RequestResult;
 using namespace testing_support;
@@ -66,13 +67,13 @@ protected:
 
 TEST_P(DoQuery, StoresTheSiteRowsClosesTheRequestAndSaysSo)
 {
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::NoRequest);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::NoRequest);
     EXPECT_TRUE(site.requests().isEmpty());
 
     t->addRequest("1011", "S");
     t->addRequest("9999", "M");
     const RequestResult r = engine.DoQuery("S");
-    EXPECT_EQ(r.outcome, RequestResult::Done);
+    EXPECT_EQ(r.outcome, Outcome::Done);
     EXPECT_EQ(r.rows, 11);
     EXPECT_EQ(t->harvested(), rows1011("1011", "S"));
     EXPECT_EQ(t->statuses("1011"), QStringList{"Y"});
@@ -106,7 +107,7 @@ TEST_P(DoQuery, BlockStoresNothingOfTheRequestAndARetryStoresItOnce)
     site.options().blockAfterRequests = 2;
     t->addRequest("1012", "S");
     engine.beginCommand();
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Blocked);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Blocked);
     EXPECT_FALSE(engine.ValidURL);
     EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1012"), QStringList{"N"});
@@ -115,7 +116,7 @@ TEST_P(DoQuery, BlockStoresNothingOfTheRequestAndARetryStoresItOnce)
     site.options().blockAfterRequests = 0;
     engine.beginCommand();
     EXPECT_TRUE(engine.ValidURL);
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Done);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Done);
     EXPECT_EQ(t->harvested().size(), 25);
     EXPECT_EQ(t->statuses("1012"), QStringList{"Y"});
 }
@@ -124,7 +125,7 @@ TEST_P(DoQuery, PageThatFailsToLoadStoresNothingAndGivesTheRequestBack)
 {
     site.options().failAfterRequests = 1; // page 1 of "1011" answers 500
     t->addRequest("1011", "S");
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::Unreachable);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::Unreachable);
     EXPECT_TRUE(t->harvested().isEmpty());
     EXPECT_EQ(t->statuses("1011"), QStringList{"N"});
     EXPECT_TRUE(engine.ValidURL);
@@ -159,10 +160,10 @@ TEST_P(DoQuery, RequestsWithoutTextAreReportedOncePerCommand)
     const QString line = "2 open verzoek(en) zonder zoektekst of type overgeslagen";
     engine.beginCommand();
     EXPECT_EQ(engine.DoQuery("S").Query, "1010");
-    EXPECT_EQ(engine.DoQuery("S").outcome, RequestResult::NoRequest);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::NoRequest);
     EXPECT_EQ(sink.lines.count(line), 1);
     engine.beginCommand();
-    EXPECT_EQ(engine.DoQuery("").outcome, RequestResult::NoRequest);
+    EXPECT_EQ(engine.DoQuery("").outcome, Outcome::NoRequest);
     EXPECT_EQ(sink.lines.filter("3 open verzoek(en)").size(), 1);
     EXPECT_EQ(t->countStatus("N"), 3);
 }

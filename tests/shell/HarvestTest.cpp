@@ -45,15 +45,15 @@ TEST(Harvest, SmallBatchPausesAfterEveryRequest)
     for (const char* query : {"1010", "9999", "Nergenshuizen"})
         f.t.addRequest(query, "S");
     f.te.prompts.answerInput(QStringLiteral("3"));
-    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runSmall(), std::nullopt);
     EXPECT_EQ(f.t.countStatus("Y"), 3);
     // floor(r * 10000 + 2000) of the sequence's first draws; none of these
     // searches has a further page, so the batch draws them all.
     EXPECT_EQ(f.pauses(), (QList<qint32>{10147, 3354, 11057}));
     const QStringList lines = f.lines();
     const QString started = lines.filter("DoSmall started.").value(0);
-    EXPECT_TRUE(
-        started.startsWith(QLocale::system().toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
+    EXPECT_TRUE(started.startsWith(
+        f.te.host.userLocale.toString(QDate(2026, 12, 6), QLocale::ShortFormat)));
     EXPECT_TRUE(started.endsWith(" DoSmall started."));
     EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
     EXPECT_EQ(lines.filter(" rijen opgeslagen, status Y").size(), 3);
@@ -68,7 +68,7 @@ TEST(Harvest, NoNumberMeansNoRequests)
         Fixture f;
         f.t.addRequest("1010", "M");
         f.te.prompts.answerInput(answer);
-        f.harvest.mnuDoMinimal_Click();
+        f.harvest.runMinimal();
         EXPECT_EQ(f.t.countStatus("N"), 1);
         EXPECT_EQ(f.lines().filter("DoSmall").size(), 2);
         EXPECT_TRUE(f.pauses().isEmpty());
@@ -76,7 +76,7 @@ TEST(Harvest, NoNumberMeansNoRequests)
     Fixture f;
     for (int i = 0; i < 3; ++i)
         f.t.addRequest("9999", "M");
-    f.harvest.DoSmall(QStringLiteral("2.9"), QStringLiteral("M"));
+    f.harvest.runBatch(QStringLiteral("2.9"), QStringLiteral("M"));
     EXPECT_EQ(f.pauses().size(), 2);
 }
 
@@ -91,12 +91,12 @@ TEST(Harvest, StopEndsTheBatchAtOnceAndNoCommandFollows)
         if (ms > lookup::PagePollMs)
             f.te.stop.request(SIGTERM);
     };
-    EXPECT_EQ(f.harvest.DoSmall(3, QStringLiteral("S")), 143);
+    EXPECT_EQ(f.harvest.runBatch(3, QStringLiteral("S")), 143);
     EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Interrupted);
     EXPECT_EQ(f.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
               QStringList({"1010|Y", "1011|N"}));
     // A stopped program starts no further command.
-    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runBig(), std::nullopt);
     EXPECT_EQ(f.t.countStatus("L"), 0);
 }
 
@@ -112,11 +112,11 @@ TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
         if (ms <= lookup::PagePollMs || once)
             return;
         once = true;
-        EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
-        EXPECT_EQ(f.harvest.DoSmall(5, QStringLiteral("M")), std::nullopt);
-        EXPECT_EQ(f.harvest.Timer1_Timer(true), std::nullopt);
+        EXPECT_EQ(f.harvest.runBig(), std::nullopt);
+        EXPECT_EQ(f.harvest.runBatch(5, QStringLiteral("M")), std::nullopt);
+        EXPECT_EQ(f.harvest.autostartTick(true), std::nullopt);
     };
-    EXPECT_EQ(f.harvest.mnuDoSmall_Click(), 0);
+    EXPECT_EQ(f.harvest.runSmall(), 0);
     EXPECT_FALSE(f.harvest.running());
     EXPECT_EQ(f.lines().filter("DoSmall started.").size(), 2);
     EXPECT_EQ(f.pauses().size(), 1 + 1); // the autostart batch finds the queue empty
@@ -130,7 +130,7 @@ TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
     f.t.addRequest("1010", "B");
     QSignalSpy docked(&f.harvest, &Harvest::repositionLookup);
     QSignalSpy loaded(&f.shell, &shell::Shell::lookupLoaded);
-    EXPECT_EQ(f.harvest.mnuDoBig_Click(), std::nullopt);
+    EXPECT_EQ(f.harvest.runBig(), std::nullopt);
     EXPECT_EQ(f.lines().at(1), "DoBig");
     ASSERT_EQ(docked.size(), 1);
     EXPECT_EQ(docked.first(), (QVariantList{QStringLiteral("75%"), QStringLiteral("Top"), false}));
@@ -147,7 +147,7 @@ TEST(Harvest, BatchSaysWhyItEnded)
     Fixture f;
     f.t.addRequest("1010", "S");
     f.t.addRequest("1010", "s"); // another type, whatever the collation
-    EXPECT_EQ(f.harvest.Timer1_Timer(true), 0);
+    EXPECT_EQ(f.harvest.autostartTick(true), 0);
     EXPECT_EQ(f.t.countStatus("Y"), 1);
     EXPECT_EQ(f.pauses().size(), 1 + 1); // after the one request, and the final 10 s
     QStringList lines = f.lines();
@@ -163,10 +163,30 @@ TEST(Harvest, BatchSaysWhyItEnded)
             if (ms > lookup::PagePollMs)
                 g.te.stop.request(reason);
         };
-        g.harvest.DoSmall(3, QStringLiteral("S"));
+        g.harvest.runBatch(3, QStringLiteral("S"));
         lines = g.lines();
         ASSERT_GE(lines.size(), 2);
         EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("DoSmall gestopt (%1)").arg(name));
         EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
     }
+}
+
+// The host's address and the user's locale come from the environment: the
+// address reaches the log and every stored row, the locale the batch's
+// time stamps.
+TEST(Harvest, AddressAndLocaleComeFromTheEnvironment)
+{
+    Fixture f;
+    f.te.host.ipAddress = QStringLiteral("192.0.2.44");
+    f.te.host.userLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    f.shell.load();
+    f.shell.values.Connection = f.t.values();
+    f.shell.values.Url = f.site.baseUrl();
+    f.t.addRequest("1010", "S");
+    EXPECT_EQ(f.harvest.runBatch(1, QStringLiteral("S")), std::nullopt);
+    EXPECT_TRUE(f.log.text().contains("IP-address = 192.0.2.44\r\n"));
+    const QStringList ips = f.t.lines("SELECT DISTINCT Ip FROM Straatwijs");
+    EXPECT_EQ(ips, QStringList{"192.0.2.44"});
+    EXPECT_TRUE(f.lines().filter("DoSmall started.").value(0).startsWith("12/6/26 "))
+        << f.log.text().toStdString();
 }

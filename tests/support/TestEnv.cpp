@@ -53,6 +53,7 @@ TestEnv::TestEnv()
     env.prompts = &prompts;
     env.stop = &stop;
     env.files = &files;
+    env.host = &host;
 }
 
 bool runEventsUntil(const std::function<bool()>& done, int limitMs)

@@ -66,6 +66,17 @@ public:
     }
 };
 
+// The real host, except for the address and the locale, which tests set:
+// a documentation address and Dutch, whatever the machine says.
+class TestHost : public platform::SystemHost
+{
+public:
+    QString ipAddress = QStringLiteral("192.0.2.10");
+    QLocale userLocale{QLocale::Dutch, QLocale::Netherlands};
+    QString machineIpAddress() override { return ipAddress; }
+    QLocale locale() override { return userLocale; }
+};
+
 // An Env of fakes: clocks, recording wait, sequence random, memory
 // settings, scripted prompts, a stop request and numbered files of its own; the network
 // manager is the real one.
@@ -79,6 +90,7 @@ struct TestEnv
     MemorySettingsStore settings;
     ScriptedPrompts prompts;
     platform::NumberedFiles files;
+    TestHost host;
     platform::Env env;
 };
 

@@ -274,6 +274,8 @@ void MDIStraatwijs::batchRunning(bool running)
         // A batch that ran to its end shows it full until the next one.
         switch (m_harvest.outcome()) {
         case Harvest::Outcome::Done:
+        case Harvest::Outcome::NoRequest: // neither ends a command
+        case Harvest::Outcome::LeaseLost:
             m_progress->setValue(m_progress->maximum());
             m_progress->setVisible(true);
             m_step->setText(QStringLiteral("Klaar."));
@@ -345,17 +347,17 @@ void MDIStraatwijs::runCommand(const std::function<Harvest::Ending()>& command)
 
 void MDIStraatwijs::mnuDoBig_Click()
 {
-    runCommand([this] { return m_harvest.mnuDoBig_Click(); });
+    runCommand([this] { return m_harvest.runBig(); });
 }
 
 void MDIStraatwijs::mnuDoSmall_Click()
 {
-    runCommand([this] { return m_harvest.mnuDoSmall_Click(); });
+    runCommand([this] { return m_harvest.runSmall(); });
 }
 
 void MDIStraatwijs::mnuDoMinimal_Click()
 {
-    runCommand([this] { return m_harvest.mnuDoMinimal_Click(); });
+    runCommand([this] { return m_harvest.runMinimal(); });
 }
 
 void MDIStraatwijs::mnuStoppen_Click()
@@ -547,7 +549,7 @@ void MDIStraatwijs::mnuEinde_Click()
 void MDIStraatwijs::Timer1_Timer()
 {
     Timer1.stop();
-    runCommand([this] { return m_harvest.Timer1_Timer(mnuAutosmall32->isChecked()); });
+    runCommand([this] { return m_harvest.autostartTick(mnuAutosmall32->isChecked()); });
 }
 
 namespace {
@@ -591,7 +593,7 @@ int runWindow(Shell& shell, CommandBoundary& boundary, platform::WidgetPrompts* 
     // A signal during a batch stops it; the batch then ends the program.
     platform::stopOnSignals(*shell.env().stop, [&shell, &boundary](int signal) {
         if (!shell.harvest().running())
-            boundary.end(128 + signal);
+            boundary.end(platform::signalStatus(signal));
     });
     FirstPaint firstPaint(&window, started);
     if (qEnvironmentVariableIntValue("STRAATWIJS_EXIT_AFTER_PAINT") == 1)
