@@ -19,7 +19,7 @@ struct ConnectionValues
 {
     QString Server, UID, PWD, Database;
     int Port = 3306;
-    QString SqlitePath;
+    QString SqlitePath{};
     // A server that stops answering fails a read or write after this long
     // (the client library tries a read three times, a write twice), so a
     // frozen server cannot hold the harvester for ever.

@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -355,8 +354,9 @@ TEST(Soak, GaleraTwinRequestsAndANodeLoss)
             const bool onLostNode = nodeLoss && i % 3 == 1;
             if (h->exitCode() != 0)
                 ++failed;
-            if (!onLostNode)
+            if (!onLostNode) {
                 EXPECT_EQ(h->exitCode(), 0) << i << ": " << h->readAllStandardError().toStdString();
+            }
         }
         const int left = t.countStatus("L") + t.countStatus("N");
         EXPECT_TRUE(drain(t, site.url, ShortLease, 300000));
@@ -366,7 +366,8 @@ TEST(Soak, GaleraTwinRequestsAndANodeLoss)
                   << " requests open or in progress after them, " << counts.value("Y")
                   << " \"Y\" at the end" << std::endl;
         EXPECT_EQ(counts.value("Y"), 2 * texts);
-        if (!nodeLoss)
+        if (!nodeLoss) {
             EXPECT_EQ(failed, 0);
+        }
     }
 }
