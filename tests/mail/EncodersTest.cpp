@@ -103,11 +103,9 @@ TEST(EncodeBase64, LinesOf76CharactersEachEndingInCrLf)
     EXPECT_EQ(EncodeBase64Text("Caf" + e), "Q2Fm6Q==\r\n");
 }
 
-TEST(UUEncodeLine, LengthCharacterGroupsAndShortLastGroup)
+// Whole lines and short last groups are pinned by the uuencoded message.
+TEST(UUEncodeLine, EmptyAndOverlongLines)
 {
-    EXPECT_EQ(UUEncodeLine("A"), "!00==");
-    EXPECT_EQ(UUEncodeLine("AB"), "\"04(=");
-    EXPECT_EQ(UUEncodeLine(QByteArray(3, '\0')), "#````");
     EXPECT_EQ(UUEncodeLine({}), "`");
     EXPECT_EQ(UUEncodeLine(QByteArray(64, 'x')), "");
 }

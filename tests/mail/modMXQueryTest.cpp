@@ -113,8 +113,6 @@ TEST_F(MXQuery, ParentDomainRetryStopsAtTheBaseDomain)
     EXPECT_EQ(askedNames(), QStringList{"x.b.cc"});
     ASSERT_TRUE(mx.recordedError());
     EXPECT_EQ(mx.recordedError()->description(), "No Valid Domain Specified");
-    EXPECT_EQ(mx.recordedError()->number(), 20000);
-    EXPECT_EQ(mx.recordedError()->source(), "MXQuery");
 
     dns.questions.clear();
     EXPECT_EQ(mx.MXLookup("a.bc", t.env), "");
