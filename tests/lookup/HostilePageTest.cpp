@@ -1,7 +1,6 @@
 #include "lookup/PageWalk.h"
 
 #include "CannedSite.h"
-#include "PostcodeSite.h"
 #include "platform/Browser.h"
 #include "support/RecordingSink.h"
 #include "support/TestEnv.h"
@@ -63,25 +62,4 @@ TEST(HostilePage, AnswerThatIsNoPageFailsTheLoad)
     ASSERT_TRUE(text.listen());
     Walker w;
     EXPECT_EQ(w.walk.GetPostcodes(text.baseUrl(), "1011", "S").outcome, Outcome::Done);
-}
-
-// The rows of a big request say what was searched in their pass; those of
-// a small one keep the request's text as it stands.
-TEST(HostilePage, RowsCarryTheTextTheirSearchUsed)
-{
-    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
-    ASSERT_TRUE(site.listen());
-    Walker w;
-    const WalkResult big = w.walk.GetPostcodes(site.baseUrl(), " 1234\u00A0", "B");
-    ASSERT_EQ(big.outcome, Outcome::Done);
-    QMap<QString, int> perQuery;
-    for (const auto& r : big.records)
-        ++perQuery[r->Query.toString()];
-    EXPECT_EQ(perQuery,
-              (QMap<QString, int>{
-                  {"1234", 20}, {"1234A", 12}, {"1234B", 1}, {"1234C", 5}, {"1234Z", 2}}));
-
-    const WalkResult small = w.walk.GetPostcodes(site.baseUrl(), " 1234 ", "S");
-    ASSERT_EQ(small.records.size(), 20);
-    EXPECT_EQ(small.records.first()->Query.toString(), " 1234 ");
 }

@@ -1,13 +1,9 @@
 #include "lookup/Lease.h"
 
-#include "PostcodeSite.h"
+#include "HarvestFixture.h"
 #include "lookup/Database.h"
-#include "lookup/PostcodeLookup.h"
 #include "lookup/QueueStatus.h"
 #include "lookup/RequestQueue.h"
-#include "support/RecordingSink.h"
-#include "support/TestDatabase.h"
-#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -201,16 +197,9 @@ namespace {
 
 // A whole request against the local site with a lease that another
 // harvester takes back while the walk runs.
-class LeaseWalk : public Lease
+class LeaseWalk : public HarvestFixture
 {
 protected:
-    void SetUp() override
-    {
-        Lease::SetUp();
-        if (IsSkipped())
-            return;
-        ASSERT_TRUE(site.listen());
-    }
     void load(int leaseSeconds)
     {
         lookup::MainWindowValues values{t->values(), site.baseUrl(), "192.0.2.7"};
@@ -221,15 +210,11 @@ protected:
     // claim the request anew.
     void takeOver()
     {
-        Harvester other(*t, elsewhere);
+        Harvester other(*t, {"192.0.2.8", "elders", {4242, 1}});
         t->exec("UPDATE StraatwijsLease SET ExpiresAt = 0");
         ASSERT_EQ(other.leases.handBackExpired(), 1);
         ASSERT_TRUE(other.claim("").taken);
     }
-    TestEnv te;
-    RecordingSink sink;
-    postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
-    lookup::PostcodeLookup engine{te.env, sink};
 };
 
 } // namespace

@@ -82,26 +82,6 @@ TEST_P(RequestQueue, ResetClosesExactlyTheClaimedRow)
     EXPECT_EQ(t->statuses("Zwolle"), QStringList({"L", "Y", "N"}));
 }
 
-// Without a key column a row is found again by its text and type: closing
-// an "S" request leaves an "M" request of the same text alone.
-TEST(RequestQueueWithoutKey, ResetMatchesTextAndType)
-{
-    if (!TestDatabase::available(Backend::MariaDB))
-        GTEST_SKIP() << "no test MariaDB server";
-    TestDatabase t(Backend::MariaDB);
-    t.exec("ALTER TABLE Requests DROP COLUMN Id");
-    RecordingSink sink;
-    Database db(sink);
-    db.OpenDb(t.values());
-    t.addRequest("Ede", "M", "L");
-    t.addRequest("Ede", "S");
-    const Claim c = SearchQuery(db, "S");
-    EXPECT_TRUE(c.keyColumns.isEmpty());
-    ResetQuery(db, c, true);
-    EXPECT_EQ(t.lines("SELECT Type, Status FROM Requests ORDER BY Type"),
-              QStringList({"M|L", "S|Y"}));
-}
-
 // Four harvesters share one queue: every request is taken exactly once.
 TEST_P(RequestQueue, ParallelHarvestersTakeEveryRequestExactlyOnce)
 {

@@ -40,8 +40,6 @@ TEST(frmPostcode, ShowsTheEngineAndItsClosingUnloadsIt)
     const auto* browser = form->findChild<QWidget*>("brwWebBrowser");
     ASSERT_TRUE(cmdBack && cmdRefresh && frame && browser);
     EXPECT_EQ(form->paneMargin(), 50);
-    EXPECT_EQ(cmdBack->text(), "Terug");
-    EXPECT_EQ(cmdRefresh->text(), "Refresh pagina");
     EXPECT_TRUE(frame->isVisible());
     EXPECT_GT(browser->height(), 300);
     EXPECT_LT(browser->geometry().bottom(), cmdBack->geometry().top());
