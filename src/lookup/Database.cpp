@@ -171,7 +171,7 @@ void Database::warnIfNotTransactional()
     m_sink.AddMelding(QStringLiteral("Let op: tabel %1 kent geen transacties; een fout halverwege "
                                      "kan een deel van de rijen van een verzoek achterlaten")
                           .arg(tables.join(QStringLiteral(" en "))),
-                      0, false, 0x0000FF);
+                      0, false, platform::Red);
 }
 
 void Database::CloseDB()

@@ -19,7 +19,7 @@ namespace {
 
 const QString Source = QStringLiteral("Lease");
 const QString Table = QStringLiteral("StraatwijsLease");
-constexpr quint32 Red = 0x0000FF; // 0x00BBGGRR
+using platform::Red;
 
 QString keyText(const Claim& claim)
 {

@@ -16,7 +16,7 @@ namespace {
 
 constexpr qint32 BigSearchPauseMs = 10000;
 constexpr qint32 BigPagePauseMs = 3000;
-constexpr quint32 Red = 0x0000FF; // 0x00BBGGRR
+using platform::Red;
 const QString BlockMarker = QStringLiteral("voorlopig geen zoek");
 
 // Last further page of a search with N results: floor((N - 1) / 10), where

@@ -10,7 +10,7 @@ namespace lookup {
 namespace {
 
 const QString DoQuerySource = QStringLiteral("DoQuery");
-constexpr quint32 Red = 0x0000FF; // 0x00BBGGRR
+using platform::Red;
 
 // Renews a claim's lease while the walk waits for the site: every quarter
 // of the lease time by the tick clock, so a renewal is never more than a

@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// The colour of a line that reports a failure (Kleur, 0x00BBGGRR).
+inline constexpr quint32 Red = 0x0000FF;
+
 // Where every part of the program reports: the message log implements it.
 class MessageSink
 {
