@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lookup/Database.h"
 #include "lookup/PostcodeLookup.h"
 
 #include "PostcodeSite.h"
@@ -12,9 +13,8 @@
 
 namespace testing_support {
 
-// Harvesting against the local site into a fresh database of each backend,
-// with recorded pauses.
-class HarvestFixture : public ::testing::TestWithParam<Backend>
+// A fresh database of each backend, and a connection for the test to open.
+class DatabaseFixture : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override
@@ -22,18 +22,43 @@ protected:
         if (!TestDatabase::available(GetParam()))
             GTEST_SKIP() << "no test MariaDB server";
         t.emplace(GetParam());
-        ASSERT_TRUE(site.listen());
     }
-    void load(const QString& url)
+    RecordingSink sink;
+    std::optional<TestDatabase> t;
+    lookup::Database db{sink};
+};
+
+// Harvesting against the local site into that database, with recorded
+// pauses.
+class HarvestFixture : public DatabaseFixture
+{
+protected:
+    void SetUp() override
     {
-        engine.load(lookup::MainWindowValues{t->values(), url, "192.0.2.7"});
+        DatabaseFixture::SetUp();
+        if (t) {
+            ASSERT_TRUE(site.listen());
+        }
+    }
+    lookup::MainWindowValues values(const QString& url) const
+    {
+        return {t->values(), url, "192.0.2.7"};
+    }
+    void load(const QString& url) { load(values(url)); }
+    void load(const lookup::MainWindowValues& v)
+    {
+        engine.load(v);
         ASSERT_TRUE(engine.database().isOpen());
     }
     TestEnv te;
-    RecordingSink sink;
     postcodesite::PostcodeSite site{postcodesite::SiteOptions{.port = 0}};
-    std::optional<TestDatabase> t;
     lookup::PostcodeLookup engine{te.env, sink};
 };
+
+inline const auto BothBackends = ::testing::Values(Backend::SQLite, Backend::MariaDB);
+inline std::string nameOf(const ::testing::TestParamInfo<Backend>& info)
+{
+    return backendName(info.param);
+}
 
 } // namespace testing_support

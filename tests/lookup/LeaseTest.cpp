@@ -1,7 +1,6 @@
 #include "lookup/Lease.h"
 
 #include "HarvestFixture.h"
-#include "lookup/Database.h"
 #include "lookup/QueueStatus.h"
 #include "lookup/RequestQueue.h"
 
@@ -21,9 +20,9 @@ namespace {
 // One harvester's view of the queue: its own connection, sink and leases.
 struct Harvester
 {
-    Harvester(const TestDatabase& t, const LeaseHolder& holder)
+    Harvester(const lookup::ConnectionValues& values, const LeaseHolder& holder)
     {
-        db.OpenDb(t.values());
+        db.OpenDb(values);
         leases.setHolder(holder);
         leases.setTimeout(60);
     }
@@ -34,15 +33,9 @@ struct Harvester
     Claim claim(const QString& type = "S") { return SearchQuery(db, type, &leases); }
 };
 
-class Lease : public ::testing::TestWithParam<Backend>
+class Lease : public HarvestFixture
 {
 protected:
-    void SetUp() override
-    {
-        if (!TestDatabase::available(GetParam()))
-            GTEST_SKIP() << "no test MariaDB server";
-        t.emplace(GetParam());
-    }
     // What another host's harvester would find when the lease has run out:
     // the server's clock is real, so the test moves the expiry instead.
     void expire(const Claim& c)
@@ -56,7 +49,21 @@ protected:
                     {c.key.value(0).toString()})
             .value(0);
     }
-    std::optional<TestDatabase> t;
+    void load(int leaseSeconds)
+    {
+        lookup::MainWindowValues v = values(site.baseUrl());
+        v.LeaseSeconds = leaseSeconds;
+        HarvestFixture::load(v);
+    }
+    // What another harvester does once the lease expired: hand it back and
+    // claim the request anew.
+    void takeOver()
+    {
+        Harvester other(t->values(), elsewhere);
+        t->exec("UPDATE StraatwijsLease SET ExpiresAt = 0");
+        ASSERT_EQ(other.leases.handBackExpired(), 1);
+        ASSERT_TRUE(other.claim("").taken);
+    }
     platform::SystemHost host;
     const LeaseHolder here = lookup::thisHolder(host, "192.0.2.7");
     const LeaseHolder elsewhere{"192.0.2.8", "elders", {4242, 1}};
@@ -71,7 +78,7 @@ protected:
 TEST_P(Lease, ExpiredLeasesGoBackOnceAndTheThirdExpiryIsPoison)
 {
     t->addRequest("1011", "S");
-    Harvester a(*t, elsewhere), b(*t, here), c(*t, here);
+    Harvester a(t->values(), elsewhere), b(t->values(), here), c(t->values(), here);
     Claim first = a.claim();
     ASSERT_TRUE(first.taken);
     EXPECT_EQ(first.token.size(), 32);
@@ -117,7 +124,7 @@ TEST_P(Lease, GoneProcessesAndStrandedRequestsGoBackButLiveLeasesStay)
     t->addRequest("9999", "M", "L"); // stranded: set by hand, no lease
     LeaseHolder reused = here;
     reused.process.started -= 1000;
-    Harvester mine(*t, here), gone(*t, reused), other(*t, elsewhere);
+    Harvester mine(t->values(), here), gone(t->values(), reused), other(t->values(), elsewhere);
     const Claim live = mine.claim(), dead = gone.claim(), far = other.claim();
     const Claim poison = other.claim();
     t->exec("UPDATE StraatwijsLease SET Attempts = 3, ExpiresAt = 0 WHERE Request = ?",
@@ -174,56 +181,26 @@ TEST(LeaseWithout, KeyOrPrivilegeClaimsGoOnAsBefore)
         }
         t.addRequest("1011", "S");
         t.addRequest("1012", "S", "L");
-        RecordingSink sink;
-        Database db(sink);
-        db.OpenDb(values);
-        platform::SystemHost host;
-        Leases leases(db, sink, host);
-        const Claim c = SearchQuery(db, "S", &leases);
+        Harvester h(values, {});
+        const Claim c = h.claim();
         EXPECT_TRUE(c.taken);
         EXPECT_TRUE(c.token.isEmpty());
         EXPECT_EQ(t.lines("SELECT Status FROM Requests WHERE Query = '1011'"), QStringList{"L"});
-        EXPECT_EQ(sink.colours.contains(0x0000FFu), !keyless)
-            << sink.lines.join("\n").toStdString();
-        const lookup::QueueStatus status = lookup::readQueueStatus(db);
+        EXPECT_EQ(h.sink.colours.contains(0x0000FFu), !keyless)
+            << h.sink.lines.join("\n").toStdString();
+        const lookup::QueueStatus status = lookup::readQueueStatus(h.db);
         EXPECT_FALSE(status.leasesInUse);
         EXPECT_EQ(status.stranded, 2);
-        EXPECT_THROW(leases.releaseStranded(), platform::RunError);
+        EXPECT_THROW(h.leases.releaseStranded(), platform::RunError);
         EXPECT_EQ(t.countStatus("L"), 2);
     }
 }
-
-namespace {
-
-// A whole request against the local site with a lease that another
-// harvester takes back while the walk runs.
-class LeaseWalk : public HarvestFixture
-{
-protected:
-    void load(int leaseSeconds)
-    {
-        lookup::MainWindowValues values{t->values(), site.baseUrl(), "192.0.2.7"};
-        values.LeaseSeconds = leaseSeconds;
-        engine.load(values);
-    }
-    // What another harvester does once the lease expired: hand it back and
-    // claim the request anew.
-    void takeOver()
-    {
-        Harvester other(*t, {"192.0.2.8", "elders", {4242, 1}});
-        t->exec("UPDATE StraatwijsLease SET ExpiresAt = 0");
-        ASSERT_EQ(other.leases.handBackExpired(), 1);
-        ASSERT_TRUE(other.claim("").taken);
-    }
-};
-
-} // namespace
 
 // The lease is renewed through the long pauses of a big request; a renewal
 // that finds it taken ends the walk at once, and a harvester that finds out
 // only at its close (it slept past its lease) is fenced out. Either way it
 // stores nothing and leaves the request to the other harvester.
-TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
+TEST_P(Lease, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
 {
     t->addRequest("1011", "B");
     load(5); // renewed every 1.25 s of the 10 s pauses
@@ -261,7 +238,7 @@ TEST_P(LeaseWalk, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
 }
 
 // Untouched, a request closes with its rows and its lease goes.
-TEST_P(LeaseWalk, AClosedRequestLeavesNoLease)
+TEST_P(Lease, AClosedRequestLeavesNoLease)
 {
     t->addRequest("1011", "S");
     load(5);
@@ -271,7 +248,4 @@ TEST_P(LeaseWalk, AClosedRequestLeavesNoLease)
     EXPECT_EQ(t->harvested().size(), 11);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Lease, ::testing::Values(Backend::SQLite, Backend::MariaDB),
-                         [](const auto& info) { return backendName(info.param); });
-INSTANTIATE_TEST_SUITE_P(Backends, LeaseWalk, ::testing::Values(Backend::SQLite, Backend::MariaDB),
-                         [](const auto& info) { return backendName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, Lease, BothBackends, nameOf);
