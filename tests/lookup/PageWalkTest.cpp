@@ -1,5 +1,6 @@
 #include "lookup/PageWalk.h"
 
+#include "CannedSite.h"
 #include "PostcodeSite.h"
 #include "platform/Browser.h"
 #include "support/RecordingSink.h"
@@ -130,16 +131,48 @@ TEST_F(PageWalkTest, BlockOnAnyPageEndsTheWalk)
               Outcome::Blocked);
 }
 
+// A first page refused, with an error status, or an answer that is no page:
+// the last reads like a search without results, and would close the
+// request with no rows. Plain text is still a page.
 TEST_F(PageWalkTest, PageThatFailsToLoadFailsTheWalkWithOneRedLine)
 {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString away = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
-    for (const auto& [base, reason] : {std::pair<QString, QString>{away, "Connection refused"},
-                                       {Url + "/status/500", "HTTP 500 Site Error"}}) {
-        EXPECT_EQ(walk.GetPostcodes(base, "1011", "S").outcome, Outcome::Unreachable);
-        expectFailureLine(base + SearchPath + "1011", reason);
+    const QByteArray close = "Connection: close\r\n";
+    struct First
+    {
+        QByteArray answer; // none: the closed port
+        QString reason;    // none: a page
+    };
+    const First firsts[] = {
+        {"", "Connection refused"},
+        {"HTTP/1.1 500 Site Error\r\nContent-Length: 0\r\n" + close + "\r\n",
+         "HTTP 500 Site Error"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 0\r\n" + close + "\r\n",
+         "the answer is empty"},
+        {"HTTP/1.1 204 No Content\r\n" + close + "\r\n", "HTTP 204 without a page"},
+        {"HTTP/1.1 304 Not Modified\r\n" + close + "\r\n", "HTTP 304 without a page"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 8\r\n" + close +
+             "\r\n\x89PNG\r\n\x1a\n",
+         "the answer is no page (image/png)"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n" + close +
+             "\r\nleeg\n",
+         ""},
+    };
+    for (const First& c : firsts) {
+        testing_support::CannedSite canned(c.answer);
+        ASSERT_TRUE(canned.listen());
+        const QString base = c.answer.isEmpty() ? away : canned.baseUrl();
+        sink.lines.clear();
+        const Outcome outcome = walk.GetPostcodes(base, "1011", "S").outcome;
+        if (c.reason.isEmpty()) {
+            EXPECT_EQ(outcome, Outcome::Done);
+            continue;
+        }
+        EXPECT_EQ(outcome, Outcome::Unreachable) << c.reason.toStdString();
+        expectFailureLine(base + SearchPath + "1011", c.reason);
     }
 
     // A later page: the walk ends there, whatever came before.
