@@ -23,7 +23,6 @@ public:
                     if (!m_request.contains("\r\n\r\n"))
                         return;
                     m_request.clear();
-                    ++requests;
                     socket->write(m_answer);
                     socket->disconnectFromHost();
                 });
@@ -35,7 +34,6 @@ public:
     {
         return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
     }
-    int requests = 0;
 
 private:
     QByteArray m_answer;

@@ -44,7 +44,12 @@ protected:
     {
         return {t->values(), url, "192.0.2.7"};
     }
-    void load(const QString& url) { load(values(url)); }
+    void load(const QString& url, int leaseSeconds = lookup::DefaultLeaseSeconds)
+    {
+        lookup::MainWindowValues v = values(url);
+        v.LeaseSeconds = leaseSeconds;
+        load(v);
+    }
     void load(const lookup::MainWindowValues& v)
     {
         engine.load(v);

@@ -39,7 +39,7 @@ protected:
     {
         HarvestFixture::SetUp();
         if (!IsSkipped() && !HasFatalFailure())
-            load(site.baseUrl());
+            load(site.baseUrl(), lookup::MinimumLeaseSeconds); // pauses renew the lease
     }
 };
 
@@ -61,6 +61,7 @@ TEST_P(DoQuery, StoresTheSiteRowsClosesTheRequestAndSaysSo)
     EXPECT_EQ(t->harvested(), rows1011(" 1011 ", "S"));
     EXPECT_TRUE(site.requests().at(0).target.endsWith("&address=1011")); // the address trims it
     EXPECT_EQ(t->statuses(" 1011 "), QStringList{"Y"});
+    EXPECT_EQ(t->lines("SELECT COUNT(*) FROM StraatwijsLease"), QStringList{"0"});
     EXPECT_EQ(sink.lines.last(), " 1011  (S): 11 rijen opgeslagen, status Y");
 
     // No results: no rows, and the request is done all the same.
