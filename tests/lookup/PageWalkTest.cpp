@@ -1,4 +1,5 @@
 #include "lookup/PageWalk.h"
+#include "lookup/SiteAddress.h"
 
 #include "CannedSite.h"
 #include "PostcodeSite.h"
@@ -224,4 +225,18 @@ TEST_F(PageWalkTest, OtherTypesLoadNothingAndAPageWithoutBodyIsAnError)
     EXPECT_EQ(
         testing_support::thrown([&] { walk.GetPostcodes(Url + "/frames", "1011", "S"); }).number(),
         platform::RunError::ObjectVariableNotSet);
+}
+
+// The characters a query may carry that mean something in an address (search
+// addresses, with a trailing blank as sent, are checked above).
+TEST(SiteAddress, LoggedAsBuiltEncodedOnTheWire)
+{
+    const QString base = QStringLiteral("http://127.0.0.1:8080");
+    const QString odd = QStringLiteral("A&B #1 50%+\tCuraçao's");
+    const SiteAddress page = pageAddress(base, 12, odd);
+    EXPECT_EQ(page.logged, base + PagePath + "12&address=" + odd + "&TreeID=1");
+    EXPECT_EQ(page.wire.toEncoded(),
+              "http://127.0.0.1:8080/index.php?goto=postcoderesult&action=page&pagenum=12"
+              "&address=A%26B%20%231%2050%25%2B%09Cura%C3%A7ao's&TreeID=1");
+    EXPECT_EQ(page.wire.fragment(), QString());
 }

@@ -115,11 +115,9 @@ TEST_P(RequestQueue, ParallelHarvestersTakeEveryRequestExactlyOnce)
             errors << e.text();
         }
     };
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back(harvester);
-    for (std::thread& th : threads)
-        th.join();
+    {
+        std::jthread a(harvester), b(harvester), c(harvester), d(harvester);
+    } // joined here
 
     ASSERT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
     EXPECT_EQ(taken.size(), requests);
