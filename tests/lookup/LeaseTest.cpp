@@ -7,11 +7,8 @@
 #include <gtest/gtest.h>
 
 using lookup::Claim;
-using lookup::Database;
 using lookup::LeaseHolder;
-using lookup::Leases;
 using lookup::Outcome;
-using lookup::RequestResult;
 using lookup::SearchQuery;
 using namespace testing_support;
 
@@ -27,9 +24,9 @@ struct Harvester
         leases.setTimeout(60);
     }
     RecordingSink sink;
-    Database db{sink};
+    lookup::Database db{sink};
     platform::SystemHost host;
-    Leases leases{db, sink, host};
+    lookup::Leases leases{db, sink, host};
     Claim claim(const QString& type = "S") { return SearchQuery(db, type, &leases); }
 };
 
@@ -202,8 +199,7 @@ TEST_P(Lease, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
         if (ms == 1250 && ++slices == 10) // in the second search's pause
             takeOver();
     };
-    RequestResult r = engine.DoQuery("B");
-    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
+    EXPECT_EQ(engine.DoQuery("B").outcome, Outcome::LeaseLost);
     EXPECT_EQ(te.wait.pauses.count(1250), 10) << "the walk ended at the next beat";
     EXPECT_EQ(te.wait.pausesLongerThan(1250), QList<qint32>{}) << "pauses come in slices";
     EXPECT_EQ(sink.lines.last(), "1011 (B): 0 rijen opgeslagen, lease verloren: een andere "
@@ -223,8 +219,7 @@ TEST_P(Lease, ALostLeaseEndsTheWalkAndTheFenceStopsALateClose)
         if (ms > 0 && !std::exchange(once, true)) // while the page loads
             takeOver();
     };
-    r = engine.DoQuery("S");
-    EXPECT_EQ(r.outcome, Outcome::LeaseLost);
+    EXPECT_EQ(engine.DoQuery("S").outcome, Outcome::LeaseLost);
     EXPECT_EQ(t->harvested(), QStringList{});
     EXPECT_EQ(t->statuses("1012"), QStringList{"L"});
     EXPECT_EQ(t->lines("SELECT HostName, Attempts FROM StraatwijsLease"), QStringList{"elders|2"});

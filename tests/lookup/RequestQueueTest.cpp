@@ -14,20 +14,7 @@ using lookup::ResetQuery;
 using lookup::SearchQuery;
 using namespace testing_support;
 
-namespace {
-
-class RequestQueue : public DatabaseFixture
-{
-protected:
-    void SetUp() override
-    {
-        DatabaseFixture::SetUp();
-        if (t)
-            db.OpenDb(t->values());
-    }
-};
-
-} // namespace
+using RequestQueue = DatabaseFixture;
 
 // Each open request of the wanted type is taken once. Dutch place names
 // start with an apostrophe; the table may carry columns of other systems.
@@ -36,6 +23,7 @@ protected:
 // closed as done).
 TEST_P(RequestQueue, TakesEachOpenRequestOfTheExactTypesOnce)
 {
+    db.OpenDb(t->values());
     if (GetParam() == Backend::SQLite) { // its own way to compare without case
         t->exec("DROP TABLE Requests");
         t->exec("CREATE TABLE Requests (Id INTEGER PRIMARY KEY, Query TEXT NOT NULL, Type TEXT "
@@ -74,6 +62,7 @@ TEST_P(RequestQueue, TakesEachOpenRequestOfTheExactTypesOnce)
 // Closing the claimed one must not touch the stale one.
 TEST_P(RequestQueue, ResetClosesExactlyTheClaimedRow)
 {
+    db.OpenDb(t->values());
     t->addRequest("Zwolle", "S", "L");
     t->addRequest("Zwolle", "S");
     t->addRequest("Zwolle", "M");
