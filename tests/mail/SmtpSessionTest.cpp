@@ -395,10 +395,7 @@ TEST_F(Session, WithoutAHostTheMailExchangerIsAsked)
 {
     testing_support::DnsPeer dns;
     dns.configure(dir, "nameserver 127.0.0.1\ndomain voorbeeld.nl\n");
-    dns.answer = [](const QByteArray& q) {
-        return QList<QByteArray>{testing_support::DnsPeer::reply(
-            q, 1, testing_support::DnsPeer::mx(10, testing_support::labels("127.0.0.1")))};
-    };
+    dns.answerWith(1, testing_support::DnsPeer::mx(10, testing_support::labels("127.0.0.1")));
     modMXQuery mx;
     ScriptedPeer peer(Plain);
     mail->setMXResolver(mx);
