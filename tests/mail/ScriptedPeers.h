@@ -183,6 +183,13 @@ public:
     std::function<void(const QNetworkDatagram& question)> heard;
     // Without one, every question gets an empty answer.
     std::function<QList<QByteArray>(const QByteArray& question)> answer;
+    // Every question gets `count` answer records, `records`.
+    void answerWith(quint16 count, const QByteArray& records)
+    {
+        answer = [count, records](const QByteArray& q) {
+            return QList<QByteArray>{reply(q, count, records)};
+        };
+    }
 };
 
 // The name in label form, with its final 0.

@@ -56,11 +56,8 @@ TEST_F(MXQuery, QuestionDatagramAndSettings)
     EXPECT_EQ(settings.port, dns.port());
 
     // Only the first server is asked.
-    dns.answer = [](const QByteArray& q) {
-        return QList<QByteArray>{DnsPeer::reply(q, 1, DnsPeer::mx(5, labels("mx.x.yy.zz")))};
-    };
+    dns.answerWith(1, DnsPeer::mx(5, labels("mx.x.yy.zz")));
     EXPECT_EQ(mx.MXLookup("", t.env), "mx.x.yy.zz");
-    ASSERT_EQ(dns.questions.size(), 1);
     EXPECT_EQ(askedNames(), QStringList{"x.yy.zz"});
 }
 
@@ -69,12 +66,8 @@ TEST_F(MXQuery, LowestPreferenceWinsFirstAmongEquals)
     // Names written out in full: each record after the first starts at a
     // place a fixed offset does not reach. Preferences are unsigned: 40000
     // ranks last, not first.
-    dns.answer = [](const QByteArray& q) {
-        return QList<QByteArray>{DnsPeer::reply(q, 3,
-                                                DnsPeer::mx(40000, labels("a.mx.nl")) +
-                                                    DnsPeer::mx(10, labels("b.mx.nl")) +
-                                                    DnsPeer::mx(10, labels("c.mx.nl")))};
-    };
+    dns.answerWith(3, DnsPeer::mx(40000, labels("a.mx.nl")) + DnsPeer::mx(10, labels("b.mx.nl")) +
+                          DnsPeer::mx(10, labels("c.mx.nl")));
     EXPECT_EQ(mx.MXLookup("voorbeeld.nl", t.env), "b.mx.nl");
     QStringList order;
     for (const MXRecord& r : mx.MXList())
@@ -82,18 +75,13 @@ TEST_F(MXQuery, LowestPreferenceWinsFirstAmongEquals)
     EXPECT_EQ(order, (QStringList{"b.mx.nl:10", "c.mx.nl:10", "a.mx.nl:40000"}));
 
     // A compressed exchange name (a label, then a pointer to the question).
-    dns.answer = [](const QByteArray& q) {
-        return QList<QByteArray>{DnsPeer::reply(q, 1, DnsPeer::mx(1, "\x04mail\xC0\x0C"))};
-    };
+    dns.answerWith(1, DnsPeer::mx(1, "\x04mail\xC0\x0C"));
     EXPECT_EQ(mx.MXLookup("voorbeeld.nl", t.env), "mail.voorbeeld.nl");
 
     // A CNAME first: no exchanger.
-    dns.answer = [](const QByteArray& q) {
-        QByteArray cname = DnsPeer::mx(1, labels("elders.nl"));
-        cname[3] = 5;
-        return QList<QByteArray>{
-            DnsPeer::reply(q, 2, cname + DnsPeer::mx(1, labels("mx.voorbeeld.nl")))};
-    };
+    QByteArray cname = DnsPeer::mx(1, labels("elders.nl"));
+    cname[3] = 5;
+    dns.answerWith(2, cname + DnsPeer::mx(1, labels("mx.voorbeeld.nl")));
     EXPECT_EQ(mx.MXLookup("voorbeeld.nl", t.env), "");
 }
 
