@@ -37,16 +37,23 @@ QColor colourAt(QTextEdit* pane, const QString& word)
     return c.charFormat().foreground().color();
 }
 
-void settle()
-{
-    QApplication::processEvents();
-}
-
 QTextEdit* pane(const Alg& alg)
 {
     auto* p = alg.findChild<QTextEdit*>(QStringLiteral("AlgText"));
     EXPECT_NE(p, nullptr);
     return p;
+}
+
+// The text of a PDF file, through pdftotext; empty when that is missing.
+QString pdfText(const QString& file)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return {};
+    QProcess p;
+    p.start(tool, {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 class Meldingen : public ::testing::Test
@@ -98,10 +105,10 @@ TEST_F(Meldingen, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     auto* alg = new Alg(log);
     QMdiSubWindow* sub = area.addSubWindow(alg);
     sub->show();
-    settle();
+    QApplication::processEvents();
 
     alg->Reposition(QStringLiteral("25%"), QStringLiteral("Top"), false);
-    settle();
+    QApplication::processEvents();
     // The pane sits inside the window with the same margin on every side.
     const QRect paneRect = pane(*alg)->geometry();
     EXPECT_GT(paneRect.left(), 0);
@@ -113,11 +120,11 @@ TEST_F(Meldingen, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     // it again with the remembered arguments, along the bottom, a quarter of
     // the area high, across its width.
     sub->showMinimized();
-    settle();
+    QApplication::processEvents();
     area.resize(1000, 800);
-    settle();
+    QApplication::processEvents();
     sub->showNormal();
-    settle();
+    QApplication::processEvents();
     const QRect docked = sub->geometry();
     EXPECT_EQ(docked.left(), 0);
     EXPECT_NEAR(docked.bottom() + 1, area.viewport()->height(), 1);
@@ -127,27 +134,13 @@ TEST_F(Meldingen, DocksAtTheBottomAndRedocksOnlyWhenRestoredFromMinimised)
     // Restoring from maximised gives back the old place, not a new dock.
     const QRect before = sub->geometry();
     sub->showMaximized();
-    settle();
+    QApplication::processEvents();
     area.resize(700, 500);
-    settle();
+    QApplication::processEvents();
     sub->showNormal();
-    settle();
+    QApplication::processEvents();
     EXPECT_EQ(sub->geometry(), before);
 }
-
-namespace {
-// The text of a PDF file, through pdftotext; empty when that is missing.
-QString pdfText(const QString& file)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        return {};
-    QProcess p;
-    p.start(tool, {QStringLiteral("-layout"), file, QStringLiteral("-")});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-} // namespace
 
 // The log prints through the print dialog into a PDF file when there is no
 // printer; a selection prints alone.
@@ -230,17 +223,17 @@ TEST_F(Meldingen, KeepsTheNewestLineInViewAndWrapsLongLines)
     Alg alg(log);
     alg.resize(400, 120);
     alg.show();
-    settle();
+    QApplication::processEvents();
     for (int i = 0; i < 60; ++i)
         log.AddMelding(QStringLiteral("regel %1 ").arg(i) + QString(i % 7 == 0 ? 30 : 1, 'x') +
                        QStringLiteral(" /pad/zonder/spaties/") + QString(60, 'y'));
-    settle();
+    QApplication::processEvents();
     QScrollBar* bar = pane(alg)->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_FALSE(pane(alg)->horizontalScrollBar()->isVisible());
 
     alg.resize(250, 160); // narrower: more wrapped lines
-    settle();
+    QApplication::processEvents();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
@@ -248,7 +241,7 @@ TEST_F(Meldingen, KeepsTheNewestLineInViewAndWrapsLongLines)
     const int reading = bar->value();
     log.AddMelding("nieuw");
     alg.resize(300, 160);
-    settle();
+    QApplication::processEvents();
     EXPECT_EQ(bar->value(), reading);
 
     pane(alg)->setFocus();
@@ -257,7 +250,7 @@ TEST_F(Meldingen, KeepsTheNewestLineInViewAndWrapsLongLines)
     EXPECT_TRUE(pane(alg)->textCursor().atEnd());
     EXPECT_GE(bar->value(), bar->maximum() - line);
     log.AddMelding("nog nieuwer"); // following again
-    settle();
+    QApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
     QTest::keyClick(pane(alg), Qt::Key_Home, Qt::ControlModifier);
     EXPECT_TRUE(pane(alg)->textCursor().atStart());

@@ -33,11 +33,6 @@ template <typename T = QAction> T* child(const MDIStraatwijs& w, const char* nam
     return c;
 }
 
-void settle()
-{
-    QApplication::processEvents();
-}
-
 // The window on the embedded database and the local site, opened once the
 // test has stored its settings; the failure boundary's exit is recorded
 // instead of ending the test.
@@ -126,7 +121,7 @@ TEST_F(MainWindow, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
 {
     MDIStraatwijs& w = open();
     w.show();
-    settle();
+    QApplication::processEvents();
     expectLogDockedBelow(w.mdiArea()->viewport()->height() * 3 / 4.0);
     EXPECT_EQ(w.lookupForm(), nullptr);
     db.addRequest("1010", "S");
@@ -144,7 +139,7 @@ TEST_F(MainWindow, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     EXPECT_EQ(w.algWindow()->windowIcon().cacheKey(), w.windowIcon().cacheKey());
     EXPECT_EQ(w.lookupForm()->windowIcon().cacheKey(), w.windowIcon().cacheKey());
     w.resize(900, 700);
-    settle();
+    QApplication::processEvents();
     const QRect top = w.lookupForm()->geometry();
     EXPECT_EQ(top.top(), 0);
     EXPECT_NEAR(top.height(), w.mdiArea()->viewport()->height() * 3 / 4.0, 2);
@@ -153,7 +148,7 @@ TEST_F(MainWindow, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     // At scale 2 on a 1280x800 screen the window is 512x320 device-independent
     // pixels: the log takes more than a quarter, the lookup form the rest.
     w.resize(512, 320);
-    settle();
+    QApplication::processEvents();
     const QTextEdit* pane = w.alg()->findChild<QTextEdit*>("AlgText");
     EXPECT_GE(pane->viewport()->height(), 5 * pane->fontMetrics().lineSpacing());
     EXPECT_LE(w.lookupForm()->geometry().bottom(), w.algWindow()->geometry().top());
@@ -165,7 +160,7 @@ TEST_F(MainWindow, HarvestShowsTheLookupFormDockedAndAFailureEndsTheProgram)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(w.lookupForm(), nullptr);
     w.resize(750, 600);
-    settle();
+    QApplication::processEvents();
     expectLogDockedBelow(w.mdiArea()->viewport()->height() * 3 / 4.0);
     db.addRequest("1011", "S");
     db.exec("DROP TABLE Straatwijs");
@@ -192,12 +187,12 @@ TEST_F(MainWindow, PlacementIsSavedOnlyInTheNormalState)
     MDIStraatwijs& w = open();
     w.show();
     w.resize(640, 480);
-    settle();
+    QApplication::processEvents();
     w.placementSettled();
     const auto saved = t.settings.values;
     ASSERT_TRUE(saved.contains("Straatwijs/Main/WindowWidth"));
     w.showMaximized();
-    settle();
+    QApplication::processEvents();
     w.placementSettled();
     ASSERT_NE(w.width(), 640); // the maximised window really is larger
     EXPECT_EQ(t.settings.values, saved);
@@ -206,14 +201,14 @@ TEST_F(MainWindow, PlacementIsSavedOnlyInTheNormalState)
     MDIStraatwijs& again = open();
     EXPECT_EQ(again.size(), QSize(640, 480));
     again.show();
-    settle();
+    QApplication::processEvents();
     const QPoint at = again.pos() + QPoint(30, 20);
     again.move(at);
-    settle();
+    QApplication::processEvents();
     again.placementSettled();
     EXPECT_NE(t.settings.values, saved);
     again.move(at + QPoint(10, 10));
-    settle();
+    QApplication::processEvents();
     again.close(); // before it settled
     window.reset();
     EXPECT_EQ(open().pos(), at + QPoint(10, 10));
@@ -242,7 +237,7 @@ TEST_F(MainWindow, EveryCommandWorksFromTheKeyboardAndStoppenGivesTheRequestBack
     MDIStraatwijs& w = open();
     w.show();
     QApplication::setActiveWindow(&w);
-    settle();
+    QApplication::processEvents();
     for (const char* name : {"nmuBestand", "mnuHandmatig"}) {
         QSet<QChar> letters;
         for (const QAction* a : child<QMenu>(w, name)->actions()) {
@@ -260,15 +255,15 @@ TEST_F(MainWindow, EveryCommandWorksFromTheKeyboardAndStoppenGivesTheRequestBack
         EXPECT_FALSE(child(w, name)->shortcut().isEmpty()) << name;
 
     QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
-    settle();
+    QApplication::processEvents();
     EXPECT_TRUE(child<QMenu>(w, "mnuHandmatig")->isVisible());
     child<QMenu>(w, "mnuHandmatig")->hide();
     QTest::keyClick(&w, Qt::Key_F10);
-    settle();
+    QApplication::processEvents();
     EXPECT_EQ(w.menuBar()->activeAction(), child<QMenu>(w, "nmuBestand")->menuAction());
     QTest::keyClick(w.menuBar(), Qt::Key_Escape);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    settle();
+    QApplication::processEvents();
 
     // Ctrl+S starts a batch; Esc stops it at its first pause.
     EXPECT_FALSE(child(w, "mnuStoppen")->isEnabled());
