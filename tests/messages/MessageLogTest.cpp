@@ -33,9 +33,6 @@ TEST_F(MessageLog, LinesPhaseEightAndStartpunt)
     log.AddMelding("top", 0, true, 0xFF);
     EXPECT_EQ(log.text(), "top\r\nURL = http://x\r\n");
     EXPECT_EQ(echoed, "URL = http://x\ntop\n");
-
-    log.ClearAlg();
-    EXPECT_TRUE(log.text().isEmpty());
 }
 
 TEST_F(MessageLog, TrimsTheOldestTextPastTheLimit)

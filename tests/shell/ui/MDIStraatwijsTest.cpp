@@ -94,7 +94,6 @@ TEST_F(MainWindow, LoadAndTheAutostartTimer)
     EXPECT_EQ(w.size(),
               QSize(platform::twipsToPixels(9000, dx), platform::twipsToPixels(7500, dy)));
     EXPECT_TRUE(child(w, "mnuAutosmall32")->isChecked());
-    EXPECT_TRUE(log.text().startsWith("IP-address = ")) << log.text().toStdString();
 
     child(w, "mnuAutosmall32")->trigger();
     EXPECT_FALSE(child(w, "mnuAutosmall32")->isChecked());
@@ -104,7 +103,6 @@ TEST_F(MainWindow, LoadAndTheAutostartTimer)
     w.Timer1_Timer();
     EXPECT_FALSE(child<QTimer>(w, "Timer1")->isActive());
     EXPECT_EQ(db.statuses("1010"), QStringList{"N"});
-    EXPECT_TRUE(exits.isEmpty());
 
     child(w, "mnuAutosmall32")->trigger();
     w.Timer1_Timer();
