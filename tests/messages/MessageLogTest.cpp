@@ -4,35 +4,44 @@
 
 #include <gtest/gtest.h>
 
-using messages::MessageLog;
-
-TEST(MessageLog, LinesPhaseEightAndStartpunt)
+namespace {
+// A log whose echo and log-file copy are recorded; the copy to file 99
+// fails as a full disk does.
+class MessageLog : public ::testing::Test
 {
+protected:
+    MessageLog()
+    {
+        log.setEcho([this](const QString& t) { echoed += t; });
+        log.setLogWriter([this](qint16 n, const QByteArray& line) {
+            if (n == 99)
+                throw platform::RunError(61, "Disk full", "Put");
+            copied << line;
+        });
+    }
     testing_support::ScriptedPrompts prompts;
-    MessageLog log(prompts);
+    messages::MessageLog log{prompts};
     QString echoed;
-    log.setEcho([&](const QString& t) { echoed += t; });
+    QList<QByteArray> copied;
+};
+} // namespace
 
+TEST_F(MessageLog, LinesPhaseEightAndStartpunt)
+{
     log.AddMelding("URL = ", 8);
     log.AddMelding("http://x");
     log.AddMelding("top", 0, true, 0xFF);
     EXPECT_EQ(log.text(), "top\r\nURL = http://x\r\n");
     EXPECT_EQ(echoed, "URL = http://x\ntop\n");
-
-    log.ClearAlg();
-    EXPECT_TRUE(log.text().isEmpty());
 }
 
-TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
+TEST_F(MessageLog, TrimsTheOldestTextPastTheLimit)
 {
-    testing_support::ScriptedPrompts prompts;
-    MessageLog log(prompts);
-
     // One character over the limit; the first line feed at or after position
     // 32000 (1-based) stands ten characters further on, at 32010 (the end
     // of the first message).
     log.AddMelding(QString(32008, QLatin1Char('x')));
-    const QString rest(MessageLog::MaxLength + 1 - 32010, QLatin1Char('x'));
+    const QString rest(messages::MessageLog::MaxLength + 1 - 32010, QLatin1Char('x'));
     log.AddMelding(rest, 8);
     log.AddMelding("next");
     EXPECT_EQ(log.text(), ">\r\n" + rest + "next\r\n");
@@ -40,7 +49,7 @@ TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
     // No line feed after position 32000: nothing removed, one more ">" line.
     log.ClearAlg();
     log.AddMelding(QString(99, QLatin1Char('y')));
-    log.AddMelding(QString(MessageLog::MaxLength + 5 - 101, QLatin1Char('y')), 8);
+    log.AddMelding(QString(messages::MessageLog::MaxLength + 5 - 101, QLatin1Char('y')), 8);
     const QString noLf = log.text();
     log.AddMelding("a");
     EXPECT_EQ(log.text(), ">\r\n" + noLf + "a\r\n");
@@ -49,10 +58,8 @@ TEST(MessageLog, TrimsTheOldestTextPastTheLimit)
     EXPECT_EQ(log.text(), ">\r\nb\r\n");
 }
 
-TEST(MessageLog, MessageBoxesLeaveATrace)
+TEST_F(MessageLog, MessageBoxesLeaveATrace)
 {
-    testing_support::ScriptedPrompts prompts;
-    MessageLog log(prompts);
     log.AddMsgBoxMelding("Bestand niet gevonden", "Bestand zoeken", 16, false, 0, true);
     EXPECT_EQ(log.text(), "Bestand zoeken\r\nBestand niet gevonden\r\n");
     ASSERT_EQ(prompts.shown().size(), 1);
@@ -71,22 +78,14 @@ TEST(MessageLog, MessageBoxesLeaveATrace)
     EXPECT_EQ(log.AddMsgBoxMeldingJN("Nogmaals?", "", 32), 6); // default button: yes
 }
 
-TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
+TEST_F(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
 {
-    testing_support::ScriptedPrompts prompts;
-    MessageLog log(prompts);
-    QList<QByteArray> lines;
-    log.setLogWriter([&](qint16 n, const QByteArray& line) {
-        if (n == 99)
-            throw platform::RunError(61, "Disk full", "Put");
-        lines << line;
-    });
     log.AddMelding("not copied");
     log.setLogFile(1, 2);
     log.AddMelding("still not");
     log.setLogFile(1, 3);
     log.AddMelding(QString::fromUtf8("caf\u00E9 \u20AC \U0001F600"), 8);
-    EXPECT_EQ(lines, QList<QByteArray>{"caf\xE9 ? ?\r\n"});
+    EXPECT_EQ(copied, QList<QByteArray>{"caf\xE9 ? ?\r\n"});
 
     // A failing write switches the copy off, says so once, and loses no
     // message.
@@ -101,15 +100,9 @@ TEST(MessageLog, LogFileCopyComesFirstAndOnlyWithBitOne)
 
 // Whoever fills the queue writes the query texts: none of them may start a
 // line of its own, on the echo, in the pane or in the log file.
-TEST(MessageLog, ControlCharactersNeverBreakALine)
+TEST_F(MessageLog, ControlCharactersNeverBreakALine)
 {
-    testing_support::ScriptedPrompts prompts;
-    MessageLog log(prompts);
-    QString echoed;
-    log.setEcho([&](const QString& t) { echoed += t; });
-    QList<QByteArray> copied;
     log.setLogFile(1, 1);
-    log.setLogWriter([&](qint16, const QByteArray& line) { copied << line; });
 
     const QString planted = QString::fromUtf8("1011\n9999 (S): 25 rijen opgeslagen, status Y\r"
                                               "\t\x01\x1b[2J\u0085\u2028\\n");

@@ -16,12 +16,15 @@ using namespace testing_support;
 namespace {
 
 // The shell's harvest commands on the embedded database and the local site,
-// with recorded pauses and the unseeded sequence of random numbers.
+// with recorded pauses and the unseeded sequence of random numbers, on a
+// host whose address and locale are not the fakes' defaults.
 struct Fixture
 {
     Fixture()
     {
         EXPECT_TRUE(site.listen());
+        te.host.ipAddress = QStringLiteral("192.0.2.44");
+        te.host.userLocale = QLocale(QLocale::English, QLocale::UnitedStates);
         shell.load();
         shell.values.Connection = t.values();
         shell.values.Url = site.baseUrl();
@@ -39,6 +42,8 @@ struct Fixture
 
 } // namespace
 
+// A small batch pauses after every request. The host's address reaches the
+// log and every stored row, its locale the batch's time stamps.
 TEST(Harvest, SmallBatchPausesAfterEveryRequest)
 {
     Fixture f;
@@ -54,34 +59,40 @@ TEST(Harvest, SmallBatchPausesAfterEveryRequest)
     EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
     EXPECT_EQ(lines.filter(" rijen opgeslagen, status Y").size(), 3);
     EXPECT_EQ(f.harvest.outcome(), Harvest::Outcome::Done);
+    EXPECT_TRUE(f.log.text().contains("IP-address = 192.0.2.44\r\n"));
+    EXPECT_EQ(f.t.lines("SELECT DISTINCT Ip FROM Straatwijs"), QStringList{"192.0.2.44"});
+    EXPECT_TRUE(lines.filter("DoSmall started.").value(0).startsWith("12/6/26 "))
+        << f.log.text().toStdString();
 }
 
+// No number, or a cancelled prompt, runs an empty batch; of a number only
+// its whole part counts.
 TEST(Harvest, NoNumberMeansNoRequests)
 {
-    for (const std::optional<QString>& answer :
-         {std::optional<QString>("0"), std::optional<QString>(""), std::optional<QString>("abc"),
-          std::optional<QString>()}) {
-        Fixture f;
-        f.t.addRequest("1010", "M");
-        f.te.prompts.answerInput(answer);
-        f.harvest.runMinimal();
-        EXPECT_EQ(f.t.countStatus("N"), 1);
-        EXPECT_EQ(f.lines().filter("DoSmall").size(), 2);
-        EXPECT_TRUE(f.pauses().isEmpty());
-    }
     Fixture f;
     for (int i = 0; i < 3; ++i)
         f.t.addRequest("9999", "M");
+    for (const std::optional<QString>& answer :
+         std::vector<std::optional<QString>>{"0", "", "abc", std::nullopt}) {
+        f.te.prompts.answerInput(answer);
+        f.harvest.runMinimal();
+        EXPECT_TRUE(f.pauses().isEmpty()) << answer.value_or("(cancelled)").toStdString();
+    }
+    EXPECT_EQ(f.t.countStatus("N"), 3);
+    EXPECT_EQ(f.lines().filter("DoSmall").size(), 8);
     f.harvest.runBatch(QStringLiteral("2.9"), QStringLiteral("M"));
     EXPECT_EQ(f.pauses().size(), 2);
 }
 
 // A menu command during a batch starts nothing; the timer's tick during one
-// runs the autostart batch when it ends, and the program ends after it.
+// runs the autostart batch when it ends, and the program ends after it. That
+// batch finds the queue empty and says so at once, without pausing through
+// its turns.
 TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
 {
     Fixture f;
     f.t.addRequest("1010", "S");
+    f.t.addRequest("1010", "s"); // another type, whatever the collation
     f.te.prompts.answerInput(QStringLiteral("1"));
     bool once = false;
     f.te.wait.during = [&](qint32 ms) {
@@ -94,10 +105,15 @@ TEST(Harvest, CommandsDuringABatchWaitTheirTurn)
     };
     EXPECT_EQ(f.harvest.runSmall(), 0);
     EXPECT_FALSE(f.harvest.running());
-    EXPECT_EQ(f.lines().filter("DoSmall started.").size(), 2);
-    EXPECT_EQ(f.pauses().size(), 1 + 1); // the autostart batch finds the queue empty
+    EXPECT_EQ(f.t.countStatus("Y"), 1);
+    EXPECT_EQ(f.pauses().size(), 1 + 1); // after the one request, and the final 10 s
     EXPECT_EQ(f.pauses().last(), 10000);
-    EXPECT_TRUE(f.lines().filter("DoBig").isEmpty());
+    const QStringList lines = f.lines();
+    EXPECT_EQ(lines.filter("DoSmall started.").size(), 2);
+    EXPECT_TRUE(lines.filter("DoBig").isEmpty());
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.at(lines.size() - 2), "DoSmall: geen open verzoeken van type S meer");
+    EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
 }
 
 TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
@@ -116,24 +132,12 @@ TEST(Harvest, BigRequestDocksTheLookupFormAndPausesAfterwards)
     EXPECT_EQ(f.pauses().last(), 3000);
 }
 
-// The log says why a batch ended: an empty queue at once, without pausing
-// through its turns; a stop by a signal or by the user in a line of its own.
-// A stop ends the batch at once, keeping nothing of the request it was on (a
-// block, which ends it after the request's pause, is checked headless); a
-// program stopped by a signal starts no further command.
+// The log says why a batch was stopped, by a signal or by the user, in a
+// line of its own. A stop ends the batch at once, keeping nothing of the
+// request it was on (a block, which ends it after the request's pause, is
+// checked headless); a program stopped by a signal starts no further command.
 TEST(Harvest, BatchSaysWhyItEnded)
 {
-    Fixture f;
-    f.t.addRequest("1010", "S");
-    f.t.addRequest("1010", "s"); // another type, whatever the collation
-    EXPECT_EQ(f.harvest.autostartTick(true), 0);
-    EXPECT_EQ(f.t.countStatus("Y"), 1);
-    EXPECT_EQ(f.pauses().size(), 1 + 1); // after the one request, and the final 10 s
-    QStringList lines = f.lines();
-    ASSERT_GE(lines.size(), 2);
-    EXPECT_EQ(lines.at(lines.size() - 2), "DoSmall: geen open verzoeken van type S meer");
-    EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
-
     for (const auto& [reason, name] : {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGINT, "SIGINT"},
                                        std::pair{int(platform::StopRequest::ByUser), "Stoppen"}}) {
         Fixture g;
@@ -147,7 +151,7 @@ TEST(Harvest, BatchSaysWhyItEnded)
         EXPECT_EQ(g.harvest.outcome(), Harvest::Outcome::Interrupted);
         EXPECT_EQ(g.t.lines("SELECT Query, Status FROM Requests ORDER BY rowid"),
                   QStringList({"1010|Y", "1011|N"}));
-        lines = g.lines();
+        const QStringList lines = g.lines();
         ASSERT_GE(lines.size(), 2);
         EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("DoSmall gestopt (%1)").arg(name));
         EXPECT_TRUE(lines.last().endsWith(" DoSmall ended."));
@@ -157,24 +161,4 @@ TEST(Harvest, BatchSaysWhyItEnded)
             EXPECT_EQ(g.t.countStatus("L"), 0);
         }
     }
-}
-
-// The host's address and the user's locale come from the environment: the
-// address reaches the log and every stored row, the locale the batch's
-// time stamps.
-TEST(Harvest, AddressAndLocaleComeFromTheEnvironment)
-{
-    Fixture f;
-    f.te.host.ipAddress = QStringLiteral("192.0.2.44");
-    f.te.host.userLocale = QLocale(QLocale::English, QLocale::UnitedStates);
-    f.shell.load();
-    f.shell.values.Connection = f.t.values();
-    f.shell.values.Url = f.site.baseUrl();
-    f.t.addRequest("1010", "S");
-    EXPECT_EQ(f.harvest.runBatch(1, QStringLiteral("S")), std::nullopt);
-    EXPECT_TRUE(f.log.text().contains("IP-address = 192.0.2.44\r\n"));
-    const QStringList ips = f.t.lines("SELECT DISTINCT Ip FROM Straatwijs");
-    EXPECT_EQ(ips, QStringList{"192.0.2.44"});
-    EXPECT_TRUE(f.lines().filter("DoSmall started.").value(0).startsWith("12/6/26 "))
-        << f.log.text().toStdString();
 }

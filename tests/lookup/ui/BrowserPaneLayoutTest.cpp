@@ -6,17 +6,6 @@
 using namespace lookup::ui;
 using platform::TwipsRect;
 
-namespace {
-double rightOf(const TwipsRect& r)
-{
-    return r.left + r.width;
-}
-double bottomOf(const TwipsRect& r)
-{
-    return r.top + r.height;
-}
-} // namespace
-
 // Whatever the size and margin: the frame sits in the form with the same
 // margin all round, the browser inside the frame above the buttons, the
 // buttons side by side inside the frame on one line with their designed
@@ -24,6 +13,8 @@ double bottomOf(const TwipsRect& r)
 // layout's margin comes from the width, a later one keeps what it has.
 TEST(BrowserPaneLayout, FrameBrowserAndButtonsNestWithoutOverlap)
 {
+    const auto rightOf = [](const TwipsRect& r) { return r.left + r.width; };
+    const auto bottomOf = [](const TwipsRect& r) { return r.top + r.height; };
     for (const qint16 margin : {qint16(0), qint16(50)}) {
         for (const auto& [W, H] :
              {std::pair{12000.0, 8000.0}, std::pair{6000.0, 3000.0}, std::pair{30000.0, 20000.0}}) {
