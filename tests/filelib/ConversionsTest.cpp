@@ -19,6 +19,14 @@ TEST(Conversions, IbmAmountsCarryTheSignInTheLastDigit)
     EXPECT_EQ(FormatIbmBedrag(p, -123, "000000"), "-000123");
     EXPECT_EQ(FormatIbmBedrag(p, 2.675 * 100, "00000-"), "00026H");
     EXPECT_EQ(ConvertIbmTeken(p, "12X", "+"), "12X");
+    // A negative amount that rounds to zero stays negative in a signed
+    // field: the sign of the amount decides, not that of the rounded digits.
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000+"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000-"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -1e-9, "0-"), "0}");
+    EXPECT_EQ(FormatIbmBedrag(p, 0.4, "00000+"), "000000");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.0, "00000-"), "00000{");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "000000"), "000000");
     EXPECT_TRUE(p.shown().isEmpty());
     // A zoned field keeps its width.
     EXPECT_THROW(FormatIbmBedrag(p, 1234567, "00000-"), platform::RunError);
@@ -31,22 +39,9 @@ TEST(Conversions, IbmAmountsCarryTheSignInTheLastDigit)
     EXPECT_EQ(p.shown()[1].style, platform::box::Critical);
 }
 
-// A negative amount that rounds to zero stays negative in a signed field:
-// the sign of the amount decides, not that of the rounded digits.
-TEST(Conversions, NegativeAmountRoundingToZeroKeepsItsSign)
-{
-    testing_support::ScriptedPrompts p;
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000+"), "00000}");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000-"), "00000}");
-    EXPECT_EQ(FormatIbmBedrag(p, -1e-9, "0-"), "0}");
-    EXPECT_EQ(FormatIbmBedrag(p, 0.4, "00000+"), "000000");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.0, "00000-"), "00000{");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "000000"), "000000");
-}
-
 // The same amounts through a COBOL compiler's signed DISPLAY fields with
 // the EBCDIC sign convention, where one is installed. (COBOL makes -0.49 a
-// positive zero; this library keeps its sign, see above.)
+// positive zero; this library keeps its sign.)
 TEST(Conversions, IbmAmountsAgreeWithCobolZonedDecimals)
 {
     const QString cobc = QStandardPaths::findExecutable("cobc");
