@@ -1,7 +1,7 @@
 #include "filelib/Conversions.h"
 
 #include "platform/RunError.h"
-#include "support/ScriptedPrompts.h"
+#include "support/TestEnv.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -99,10 +99,6 @@ TEST(Conversions, CheckBoxValuesAndPackedIntegers)
     EXPECT_EQ(MKL(1), QString::fromLatin1("\x01\x00\x00\x00", 4));
     EXPECT_EQ(CVL(MKL(INT32_MIN)), INT32_MIN);
     EXPECT_THROW(CVI(QString::fromUtf8("\u20ACa")), platform::RunError); // no byte
-    try {
-        CVI("abc");
-        FAIL() << "no error";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.text(), "Error 13: Illegal function call (CVI) (CVI)");
-    }
+    EXPECT_EQ(testing_support::thrown([] { CVI("abc"); }).text(),
+              "Error 13: Illegal function call (CVI) (CVI)");
 }

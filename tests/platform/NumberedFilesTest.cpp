@@ -1,5 +1,6 @@
 #include "platform/NumberedFiles.h"
 #include "platform/RunError.h"
+#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,19 +11,7 @@
 using platform::NumberedFiles;
 using platform::OpenKind;
 using platform::RunError;
-
-namespace {
-// The number of the RunError `step` throws; 0 when it throws none.
-template <typename Step> int errorOf(Step&& step)
-{
-    try {
-        step();
-    } catch (const RunError& e) {
-        return e.number();
-    }
-    return 0;
-}
-} // namespace
+using testing_support::thrown;
 
 // Refusals the callers tell apart: a missing file (53) is not a missing
 // folder on the way to it (76), and neither is a path through a regular
@@ -42,7 +31,7 @@ TEST(RunErrorFromErrno, MissingFileMissingPathAndAccessAreTold)
     NumberedFiles files;
     const qint16 n = files.reserve();
     const auto openError = [&](const QString& path, OpenKind kind) {
-        return errorOf([&] { files.open(n, path, kind); });
+        return thrown([&] { files.open(n, path, kind); }).number();
     };
     EXPECT_EQ(openError(dir.filePath("missing.txt"), OpenKind::SequentialRead), 53);
     EXPECT_EQ(openError(dir.filePath("missing/inner.txt"), OpenKind::SequentialRead), 76);
@@ -86,22 +75,23 @@ TEST(NumberedFiles, LowestFreeNumberFirstUpTo255AndReuseAfterClose)
 
     for (int expected = 5; expected <= NumberedFiles::Last; ++expected)
         ASSERT_EQ(files.reserve(), expected);
-    EXPECT_EQ(errorOf([&] { files.reserve(); }), 67);
+    EXPECT_EQ(thrown([&] { files.reserve(); }).number(), 67);
     files.open(200, dir.filePath("twee.txt"), OpenKind::SequentialAppend);
     files.write(200, "drie\r\n");
     files.close(200);
     EXPECT_EQ(files.reserve(), 200);
-    EXPECT_EQ(errorOf([&] { files.reserve(); }), 67);
+    EXPECT_EQ(thrown([&] { files.reserve(); }).number(), 67);
 
     const qint16 n = 3;
     files.open(n, dir.filePath("twee.txt"), OpenKind::SequentialRead);
     EXPECT_EQ(files.length(n), 12);
     EXPECT_EQ(files.read(n, 100), "twee\r\ndrie\r\n");
     EXPECT_EQ(files.read(n, 100), "");
-    EXPECT_EQ(errorOf([&] { files.write(n, "x"); }), 54);
-    EXPECT_EQ(errorOf([&] { files.open(n, dir.filePath("twee.txt"), OpenKind::Binary); }), 55);
+    EXPECT_EQ(thrown([&] { files.write(n, "x"); }).number(), 54);
+    EXPECT_EQ(thrown([&] { files.open(n, dir.filePath("twee.txt"), OpenKind::Binary); }).number(),
+              55);
     for (const qint16 bad : {qint16(0), qint16(256), qint16(-1)})
-        EXPECT_EQ(errorOf([&] { files.read(bad, 1); }), 52) << bad;
+        EXPECT_EQ(thrown([&] { files.read(bad, 1); }).number(), 52) << bad;
     files.close(n);
-    EXPECT_EQ(errorOf([&] { files.read(n, 1); }), 52);
+    EXPECT_EQ(thrown([&] { files.read(n, 1); }).number(), 52);
 }
