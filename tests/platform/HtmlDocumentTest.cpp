@@ -37,7 +37,11 @@ long peakKilobytes()
 
 } // namespace
 
-TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
+// InnerHTML() writes upper-case tags, quoted attributes and escaped text,
+// with the TBODY a table implies; the search sees that markup, not the
+// page's own, and finds a text that runs across tags, attributes and text,
+// or that starts inside a near miss.
+TEST(HtmlDocument, InnerHtmlIsWrittenInOneFormAndSearchedAsWritten)
 {
     const auto doc = HtmlDocument::parse(QStringLiteral(
         "<table><tr><th>Postcode</th><Th class=\"k\">Plaats</th></tr>"
@@ -58,17 +62,11 @@ TEST(HtmlDocument, TablesGetImpliedTbodyAndSerialiseWithUpperCaseTags)
                        "</div>"));
     EXPECT_EQ(first(*other->Body(), "DIV")->InnerHTML(),
               "<SCRIPT>if (a < b) x = '&amp;';</SCRIPT><!-- c --><BR><IMG src=\"x\">");
-}
 
-// The search sees the markup InnerHTML() writes, not the page's own: escaped
-// text, upper-case tags, quoted attributes; and it finds a text that runs
-// across tags, attributes and text, or that starts inside a near miss.
-TEST(HtmlDocument, MarkupIsSearchedAsInnerHtmlWritesIt)
-{
-    const auto doc = HtmlDocument::parse(QStringLiteral(
+    const auto searched = HtmlDocument::parse(QStringLiteral(
         "<table><tr><td class=k>a &lt;b&gt; &amp; café</td><td><!--<TH>--></td>"
         "<td><script>x = '<th>' < 1</script><xy<th>z</xy<th></td><td>aaaab</td></tr></table>"));
-    const HtmlElement& row = *first(*doc->Body(), "TR");
+    const HtmlElement& row = *first(*searched->Body(), "TR");
     const QByteArray markup = row.InnerHTML().toUtf8();
     for (const char* held : {"<TD class=\"k\">a &lt;b&gt; &amp; café</TD><TD>", "<!--<TH>-->",
                              "'<th>' < 1</SCRIPT>", "</XY<TH>", "aaab</TD>", "é", ""}) {
