@@ -18,7 +18,12 @@ using testing_support::thrown;
 // file (76) or a name the system refuses to open as asked (75). Made real
 // on the file system where it can be: the tests run as root, so a denied
 // permission is only mapped, not provoked.
-TEST(RunErrorFromErrno, MissingFileMissingPathAndAccessAreTold)
+//
+// Numbers are handed out lowest free first, 1 to 255, and come back for
+// reuse once released or closed; the 256th is refused with 67 and taking one
+// back makes room again. Unknown numbers are 52, a second open on a number
+// 55, reading a file opened for writing 54.
+TEST(NumberedFiles, OpenRefusalsAreToldApartAndNumbersReused)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -29,7 +34,7 @@ TEST(RunErrorFromErrno, MissingFileMissingPathAndAccessAreTold)
         f.write("x");
     }
     NumberedFiles files;
-    const qint16 n = files.reserve();
+    qint16 n = files.reserve();
     const auto openError = [&](const QString& path, OpenKind kind) {
         return thrown([&] { files.open(n, path, kind); }).number();
     };
@@ -51,17 +56,7 @@ TEST(RunErrorFromErrno, MissingFileMissingPathAndAccessAreTold)
     const RunError e = RunError::fromErrno(EACCES, "Open");
     EXPECT_EQ(e.description(), "Path/File access error");
     EXPECT_EQ(e.source(), "Open");
-}
 
-// Numbers are handed out lowest free first, 1 to 255, and come back for
-// reuse once released or closed; the 256th is refused with 67 and taking one
-// back makes room again. Unknown numbers are 52, a second open on a number
-// 55, reading a file opened for writing 54.
-TEST(NumberedFiles, LowestFreeNumberFirstUpTo255AndReuseAfterClose)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    NumberedFiles files;
     EXPECT_EQ(files.reserve(), 1);
     EXPECT_EQ(files.reserve(), 2);
     EXPECT_EQ(files.reserve(), 3);
@@ -82,7 +77,7 @@ TEST(NumberedFiles, LowestFreeNumberFirstUpTo255AndReuseAfterClose)
     EXPECT_EQ(files.reserve(), 200);
     EXPECT_EQ(thrown([&] { files.reserve(); }).number(), 67);
 
-    const qint16 n = 3;
+    n = 3;
     files.open(n, dir.filePath("twee.txt"), OpenKind::SequentialRead);
     EXPECT_EQ(files.length(n), 12);
     EXPECT_EQ(files.read(n, 100), "twee\r\ndrie\r\n");
