@@ -79,6 +79,26 @@ TEST(HeadlessRun, ExitStatusSaysHowTheBatchEnded)
     EXPECT_EQ(b.run(2), app::ExitUnreachable);
     EXPECT_EQ(b.statuses(), "YYYNN");
     EXPECT_EQ(b.t.harvested(), stored);
+
+    // What no batch here reaches: a signal decides the status before how the
+    // command ended, and a lost lease does not end a command early.
+    using lookup::Outcome;
+    platform::StopRequest stop;
+    EXPECT_EQ(app::exitStatus(Outcome::LeaseLost, nullptr), app::ExitOk);
+    EXPECT_EQ(app::exitStatus(Outcome::Interrupted, &stop), app::ExitInterrupted);
+    // A stop by the user is no signal.
+    stop.request(platform::StopRequest::ByUser);
+    EXPECT_EQ(app::exitStatus(Outcome::Blocked, &stop), app::ExitBlocked);
+    stop.clear();
+    // The signal wins whatever the command made of it, and only the first
+    // stop counts.
+    stop.request(SIGTERM);
+    stop.request(SIGINT);
+    for (Outcome o : {Outcome::Done, Outcome::Blocked, Outcome::Unreachable, Outcome::Interrupted})
+        EXPECT_EQ(app::exitStatus(o, &stop), app::ExitTerminated);
+    stop.clear();
+    stop.request(SIGINT);
+    EXPECT_EQ(app::exitStatus(Outcome::Done, &stop), app::ExitInterrupted);
 }
 
 namespace {
@@ -283,27 +303,4 @@ TEST(HeadlessRun, LogFileHoldsEveryLineTheRunPrinted)
     EXPECT_TRUE(err3.contains("--log-file: cannot open")) << err3.toStdString();
     EXPECT_TRUE(out3.isEmpty());
     EXPECT_EQ(t.statuses("1011"), QStringList{"N"});
-}
-
-TEST(HeadlessRun, ASignalDecidesTheStatusBeforeHowTheCommandEnded)
-{
-    using lookup::Outcome;
-    platform::StopRequest stop;
-    // The batch tests pin a whole, a blocked and a failed batch, and the log
-    // file's an empty queue; a lost lease does not end a command early.
-    EXPECT_EQ(app::exitStatus(Outcome::LeaseLost, nullptr), app::ExitOk);
-    EXPECT_EQ(app::exitStatus(Outcome::Interrupted, &stop), app::ExitInterrupted);
-    // A stop by the user is no signal.
-    stop.request(platform::StopRequest::ByUser);
-    EXPECT_EQ(app::exitStatus(Outcome::Blocked, &stop), app::ExitBlocked);
-    stop.clear();
-    // The signal wins whatever the command made of it, and only the first
-    // stop counts.
-    stop.request(SIGTERM);
-    stop.request(SIGINT);
-    for (Outcome o : {Outcome::Done, Outcome::Blocked, Outcome::Unreachable, Outcome::Interrupted})
-        EXPECT_EQ(app::exitStatus(o, &stop), app::ExitTerminated);
-    stop.clear();
-    stop.request(SIGINT);
-    EXPECT_EQ(app::exitStatus(Outcome::Done, &stop), app::ExitInterrupted);
 }
