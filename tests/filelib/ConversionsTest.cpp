@@ -1,11 +1,10 @@
 #include "filelib/Conversions.h"
 
+#include "FileLibFixture.h"
 #include "platform/RunError.h"
-#include "support/TestEnv.h"
 
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace filelib;
@@ -55,21 +54,17 @@ TEST(Conversions, IbmAmountsAgreeWithCobolZonedDecimals)
                      "01 FLDX REDEFINES FLD PIC X(6).\nPROCEDURE DIVISION.\n";
     for (const QString& a : amounts)
         source += "COMPUTE FLD ROUNDED = " + a + ".\nDISPLAY FLDX.\n";
-    QTemporaryDir dir;
-    QFile file(dir.filePath("zoned.cob"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(source.toLatin1() + "STOP RUN.\n");
-    file.close();
+    testing_support::FileLib l;
+    l.put("zoned.cob", source.toLatin1() + "STOP RUN.\n");
     QProcess compile, run;
-    compile.start(cobc, {"-x", "-free", "-fsign=EBCDIC", "-o", dir.filePath("z"), file.fileName()});
+    compile.start(cobc, {"-x", "-free", "-fsign=EBCDIC", "-o", l.path("z"), l.path("zoned.cob")});
     ASSERT_TRUE(compile.waitForFinished(60000) && compile.exitCode() == 0)
         << compile.readAllStandardError().toStdString();
-    run.start(dir.filePath("z"));
+    run.start(l.path("z"));
     ASSERT_TRUE(run.waitForFinished(10000));
     const QStringList cobol = QString::fromLatin1(run.readAllStandardOutput()).split('\n');
-    testing_support::ScriptedPrompts p;
     for (qsizetype i = 0; i < amounts.size(); ++i)
-        EXPECT_EQ(FormatIbmBedrag(p, amounts[i].toDouble(), "00000-"), cobol.value(i))
+        EXPECT_EQ(FormatIbmBedrag(l.te.prompts, amounts[i].toDouble(), "00000-"), cobol.value(i))
             << amounts[i].toStdString();
 }
 
