@@ -36,7 +36,7 @@ QString usageError(const QStringList& args)
 }
 } // namespace
 
-TEST(CommandLine, HarvestCommandsAndTheirExclusions)
+TEST(CommandLine, HarvestCommandsTheirExclusionsAndRepeats)
 {
     EXPECT_EQ(options({"--headless", "--small", "3"}).harvest, HarvestCommand::Small);
     EXPECT_EQ(options({"--headless", "--small", "3"}).count, 3);
@@ -55,6 +55,9 @@ TEST(CommandLine, HarvestCommandsAndTheirExclusions)
               "--small needs a number of requests, not 'veel'");
     EXPECT_EQ(usageError({"pagina.html"}), "Unexpected argument: pagina.html");
     EXPECT_EQ(usageError({"--extract"}), "--extract needs at least one FILE.");
+    EXPECT_EQ(usageError({"--headless", "--small", "3", "--small", "5"}),
+              "--small is given more than once.");
+    EXPECT_EQ(usageError({"--headless", "--headless"}), "--headless is given more than once.");
 }
 
 TEST(CommandLine, QueueCommandsAndLeaseTimeout)
@@ -98,17 +101,7 @@ TEST(CommandLine, SiteAddressNeedsHttpAHostAndNoQueryFragmentOrUser)
     EXPECT_TRUE(usageError({"--url", "http://h#x"}).startsWith("--url takes a scheme, host, port"));
 }
 
-TEST(CommandLine, RepeatedOptionsAndEmptyServerValuesAreRefused)
-{
-    EXPECT_EQ(usageError({"--headless", "--small", "3", "--small", "5"}),
-              "--small is given more than once.");
-    EXPECT_EQ(usageError({"--headless", "--headless"}), "--headless is given more than once.");
-    EXPECT_EQ(usageError({"--db-server", ""}), "--db-server needs a value.");
-    EXPECT_EQ(usageError({"--db-user="}), "--db-user needs a value.");
-    EXPECT_EQ(usageError({"--db-name", ""}), "--db-name needs a value.");
-}
-
-TEST(CommandLine, DatabaseOptionsAndPasswordSources)
+TEST(CommandLine, DatabaseOptionsPasswordSourcesAndEmptyValues)
 {
     const Options none = options({"--headless"});
     EXPECT_FALSE(none.database.Server || none.database.PWD || none.database.Port);
@@ -128,6 +121,9 @@ TEST(CommandLine, DatabaseOptionsAndPasswordSources)
     for (const char* bad : {"0", "70000", "poort"})
         EXPECT_TRUE(usageError({"--db-port", bad}).startsWith("--db-port needs a port number"));
     EXPECT_EQ(usageError({"--db-sqlite", ""}), "--db-sqlite needs the path of a database file.");
+    EXPECT_EQ(usageError({"--db-server", ""}), "--db-server needs a value.");
+    EXPECT_EQ(usageError({"--db-user="}), "--db-user needs a value.");
+    EXPECT_EQ(usageError({"--db-name", ""}), "--db-name needs a value.");
 }
 
 TEST(CommandLine, HelpNamesEveryExitStatus)

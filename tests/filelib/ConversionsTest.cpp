@@ -1,11 +1,10 @@
 #include "filelib/Conversions.h"
 
+#include "FileLibFixture.h"
 #include "platform/RunError.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace filelib;
@@ -19,6 +18,14 @@ TEST(Conversions, IbmAmountsCarryTheSignInTheLastDigit)
     EXPECT_EQ(FormatIbmBedrag(p, -123, "000000"), "-000123");
     EXPECT_EQ(FormatIbmBedrag(p, 2.675 * 100, "00000-"), "00026H");
     EXPECT_EQ(ConvertIbmTeken(p, "12X", "+"), "12X");
+    // A negative amount that rounds to zero stays negative in a signed
+    // field: the sign of the amount decides, not that of the rounded digits.
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000+"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000-"), "00000}");
+    EXPECT_EQ(FormatIbmBedrag(p, -1e-9, "0-"), "0}");
+    EXPECT_EQ(FormatIbmBedrag(p, 0.4, "00000+"), "000000");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.0, "00000-"), "00000{");
+    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "000000"), "000000");
     EXPECT_TRUE(p.shown().isEmpty());
     // A zoned field keeps its width.
     EXPECT_THROW(FormatIbmBedrag(p, 1234567, "00000-"), platform::RunError);
@@ -31,22 +38,9 @@ TEST(Conversions, IbmAmountsCarryTheSignInTheLastDigit)
     EXPECT_EQ(p.shown()[1].style, platform::box::Critical);
 }
 
-// A negative amount that rounds to zero stays negative in a signed field:
-// the sign of the amount decides, not that of the rounded digits.
-TEST(Conversions, NegativeAmountRoundingToZeroKeepsItsSign)
-{
-    testing_support::ScriptedPrompts p;
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000+"), "00000}");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "00000-"), "00000}");
-    EXPECT_EQ(FormatIbmBedrag(p, -1e-9, "0-"), "0}");
-    EXPECT_EQ(FormatIbmBedrag(p, 0.4, "00000+"), "000000");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.0, "00000-"), "00000{");
-    EXPECT_EQ(FormatIbmBedrag(p, -0.4, "000000"), "000000");
-}
-
 // The same amounts through a COBOL compiler's signed DISPLAY fields with
 // the EBCDIC sign convention, where one is installed. (COBOL makes -0.49 a
-// positive zero; this library keeps its sign, see above.)
+// positive zero; this library keeps its sign.)
 TEST(Conversions, IbmAmountsAgreeWithCobolZonedDecimals)
 {
     const QString cobc = QStandardPaths::findExecutable("cobc");
@@ -60,21 +54,17 @@ TEST(Conversions, IbmAmountsAgreeWithCobolZonedDecimals)
                      "01 FLDX REDEFINES FLD PIC X(6).\nPROCEDURE DIVISION.\n";
     for (const QString& a : amounts)
         source += "COMPUTE FLD ROUNDED = " + a + ".\nDISPLAY FLDX.\n";
-    QTemporaryDir dir;
-    QFile file(dir.filePath("zoned.cob"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(source.toLatin1() + "STOP RUN.\n");
-    file.close();
+    testing_support::FileLib l;
+    l.put("zoned.cob", source.toLatin1() + "STOP RUN.\n");
     QProcess compile, run;
-    compile.start(cobc, {"-x", "-free", "-fsign=EBCDIC", "-o", dir.filePath("z"), file.fileName()});
+    compile.start(cobc, {"-x", "-free", "-fsign=EBCDIC", "-o", l.path("z"), l.path("zoned.cob")});
     ASSERT_TRUE(compile.waitForFinished(60000) && compile.exitCode() == 0)
         << compile.readAllStandardError().toStdString();
-    run.start(dir.filePath("z"));
+    run.start(l.path("z"));
     ASSERT_TRUE(run.waitForFinished(10000));
     const QStringList cobol = QString::fromLatin1(run.readAllStandardOutput()).split('\n');
-    testing_support::ScriptedPrompts p;
     for (qsizetype i = 0; i < amounts.size(); ++i)
-        EXPECT_EQ(FormatIbmBedrag(p, amounts[i].toDouble(), "00000-"), cobol.value(i))
+        EXPECT_EQ(FormatIbmBedrag(l.te.prompts, amounts[i].toDouble(), "00000-"), cobol.value(i))
             << amounts[i].toStdString();
 }
 
@@ -104,10 +94,6 @@ TEST(Conversions, CheckBoxValuesAndPackedIntegers)
     EXPECT_EQ(MKL(1), QString::fromLatin1("\x01\x00\x00\x00", 4));
     EXPECT_EQ(CVL(MKL(INT32_MIN)), INT32_MIN);
     EXPECT_THROW(CVI(QString::fromUtf8("\u20ACa")), platform::RunError); // no byte
-    try {
-        CVI("abc");
-        FAIL() << "no error";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.text(), "Error 13: Illegal function call (CVI) (CVI)");
-    }
+    EXPECT_EQ(testing_support::thrown([] { CVI("abc"); }).text(),
+              "Error 13: Illegal function call (CVI) (CVI)");
 }

@@ -40,33 +40,11 @@ TEST(Paths, ListingsMatchWildcardsAndAttributes)
 
     // A name the system cannot take ends the command, after the box.
     EXPECT_EQ(listing.ControlledDir(l.path("*.txt")), "a.txt");
-    try {
-        FileExists(l.te.prompts, l.path(QString(300, 'x')));
-        FAIL() << "no error";
-    } catch (const platform::RunError& e) {
-        EXPECT_EQ(e.number(), 52);
-    }
+    const auto tooLong = [&] { FileExists(l.te.prompts, l.path(QString(300, 'x'))); };
+    EXPECT_EQ(testing_support::thrown(tooLong).number(), 52);
     EXPECT_EQ(l.lastShown().prompt, "Ernstige Systeemfout in ControlledDir. Systeem is onstabiel!");
     EXPECT_EQ(l.lastShown().title, "Directory:" + QDir(l.dir.path()).absolutePath() + "/");
     EXPECT_EQ(listing.ControlledDir(), "b.txt"); // the caller's own listing goes on
-}
-
-TEST(Paths, FileKillDeletesMatchesAndAsksAgainOnFailure)
-{
-    FileLib l;
-    for (const char* name : {"a.tmp", "b.tmp", "c.log"})
-        l.put(name, "x");
-    QDir(l.dir.path()).mkdir("d.tmp");
-    EXPECT_TRUE(FileKill(l.te.prompts, l.path("*.tmp")));
-    EXPECT_EQ(QDir(l.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              (QStringList{"c.log", "d.tmp"})); // folders are not files
-
-    l.te.prompts.answerBox(platform::box::OK);
-    l.te.prompts.answerBox(platform::box::Cancel);
-    EXPECT_FALSE(FileKill(l.te.prompts, l.path("*.tmp")));
-    ASSERT_EQ(l.te.prompts.shown().size(), 2);
-    EXPECT_EQ(l.lastShown().prompt, "Fout #  53 was aangemaakt door Straatwijs\rFile not found");
-    EXPECT_EQ(l.lastShown().title, "Verwijderen bestand(en)");
 }
 
 TEST(Paths, TempFileNameMakesAFreshFileIn260Characters)
@@ -88,12 +66,27 @@ TEST(Paths, TempFileNameMakesAFreshFileIn260Characters)
     EXPECT_EQ(none, QString(260, QChar(0)));
 }
 
-TEST(Paths, FileKillOfNoFileNameDeletesNothing)
+// FileKill deletes only what its name names, and asks again when that fails.
+TEST(Paths, FileKillDeletesMatchesOnlyAndAsksAgainOnFailure)
 {
     FileLib l;
     QDir(l.dir.path()).mkdir("dir");
-    for (const char* name : {"a.txt", ".hidden", "dir/b.txt", "dir/.profile"})
+    QDir(l.dir.path()).mkdir("d.tmp");
+    for (const char* name :
+         {"a.tmp", "b.tmp", "c.log", "a.txt", ".hidden", "dir/b.txt", "dir/.profile"})
         l.put(name, "x");
+    EXPECT_TRUE(FileKill(l.te.prompts, l.path("*.tmp")));
+    EXPECT_EQ(QDir(l.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"a.txt", "c.log", "d.tmp", "dir"})); // folders are not files
+
+    const QString notFound = "Fout #  53 was aangemaakt door Straatwijs\rFile not found";
+    l.te.prompts.answerBox(platform::box::OK);
+    l.te.prompts.answerBox(platform::box::Cancel);
+    EXPECT_FALSE(FileKill(l.te.prompts, l.path("*.tmp")));
+    ASSERT_EQ(l.te.prompts.shown().size(), 2);
+    EXPECT_EQ(l.lastShown().prompt, notFound);
+    EXPECT_EQ(l.lastShown().title, "Verwijderen bestand(en)");
+
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(l.dir.path()));
     // What a cancelled dialog leaves behind, a bare folder, and the folder
@@ -102,8 +95,7 @@ TEST(Paths, FileKillOfNoFileNameDeletesNothing)
                                 QStringLiteral(".."), l.path("dir/."), l.path("dir/..")}) {
         l.te.prompts.answerBox(platform::box::Cancel);
         EXPECT_FALSE(FileKill(l.te.prompts, name)) << qPrintable(name);
-        EXPECT_EQ(l.lastShown().prompt, "Fout #  53 was aangemaakt door Straatwijs\rFile not found")
-            << qPrintable(name);
+        EXPECT_EQ(l.lastShown().prompt, notFound) << qPrintable(name);
     }
     QDir::setCurrent(saved);
     EXPECT_EQ(l.bytes("a.txt"), "x");

@@ -8,7 +8,9 @@
 using namespace filelib;
 using testing_support::FileLib;
 
-TEST(WholeFiles, GetFileReadsEveryByteAsOneCharacter)
+// GetFile reads every byte as one character; PutFile writes the tagged
+// layout.
+TEST(WholeFiles, GetFileReadsBytesAsCharactersAndPutFileWritesTheTaggedLayout)
 {
     FileLib l;
     l.put("abc", "abc\xE9\r\n");
@@ -23,13 +25,9 @@ TEST(WholeFiles, GetFileReadsEveryByteAsOneCharacter)
     EXPECT_EQ(GetFile(l.ctx, name), "*ERROR*");
     EXPECT_EQ(l.sink.lines, QStringList{"GetFile: Geen bestand opgegeven"});
     EXPECT_FALSE(l.te.files.isOpen(1));
-}
 
-TEST(WholeFiles, PutFileWritesTheTaggedLayout)
-{
-    FileLib l;
     l.put("out", QByteArray(1000, 'x'));
-    QString name = l.path("out");
+    name = l.path("out");
     EXPECT_TRUE(PutFile(l.ctx, name, "abc", true));
     EXPECT_EQ(l.bytes("out"), QByteArray::fromHex("08000300616263"));
     l.te.prompts.answerBox(platform::box::Cancel); // without Replace: asked

@@ -4,13 +4,6 @@
 
 using namespace platform;
 
-namespace {
-double bottomOf(const TwipsRect& r)
-{
-    return r.top + r.height;
-}
-} // namespace
-
 // The two children dock as complementary strips: the upper one from the
 // top, the lower one down to the bottom edge, together the whole height
 // (to within the whole twips they are cut to) and never overlapping; both
@@ -24,8 +17,8 @@ TEST(DockRect, UpperAndLowerStripsTileTheClientArea)
         const TwipsRect upper = dockRect(QStringLiteral("75%"), false, S, C);
         const TwipsRect lower = dockRect(QStringLiteral("25%"), true, S, C);
         EXPECT_EQ(upper.top, 0);
-        EXPECT_LE(bottomOf(upper), lower.top) << S;
-        EXPECT_NEAR(bottomOf(lower), S, 1) << S;
+        EXPECT_LE(upper.top + upper.height, lower.top) << S;
+        EXPECT_NEAR(lower.top + lower.height, S, 1) << S;
         EXPECT_NEAR(upper.height + lower.height, S, 2) << S;
         EXPECT_GT(upper.height, 2 * lower.height) << S;
         for (const TwipsRect& r : {upper, lower}) {

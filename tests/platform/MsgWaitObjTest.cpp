@@ -42,7 +42,11 @@ struct ScriptedEvents : EventWait, TickClock
 
 } // namespace
 
-TEST(MsgWaitObj, InputDoesNotShortenTheWaitNorDoesTheTickWrap)
+// The wait lasts its time by the tick clock: input does not shorten it, nor
+// does the tick's wrap; zero waits for nothing and a clock that jumps back
+// ends it. A signal or "Stoppen" arrives as an event during a pause: the
+// pause ends once that event is handled, not when its time is up.
+TEST(MsgWaitObj, WaitLastsItsTimeByTheTickClockUnlessAStopEndsIt)
 {
     for (quint32 start : {1000u, 0xFFFFFFFFu - 500u, 0x7FFFFFFFu - 500u, 0xFFFFFFFFu}) {
         ScriptedEvents e;
@@ -53,10 +57,6 @@ TEST(MsgWaitObj, InputDoesNotShortenTheWaitNorDoesTheTickWrap)
         EXPECT_EQ(e.timeouts.mid(0, 2), (QList<qint32>{10000, 9900})); // the exact remaining time
         EXPECT_EQ(e.processed, e.timeouts.size());
     }
-}
-
-TEST(MsgWaitObj, ZeroWaitsForNothingAndABackwardClockEndsTheWait)
-{
     ScriptedEvents zero;
     zero.step = 0;
     EXPECT_EQ(MsgWaitObj(0, zero, zero), WaitTimeout);
@@ -68,12 +68,7 @@ TEST(MsgWaitObj, ZeroWaitsForNothingAndABackwardClockEndsTheWait)
     back.step = -3000; // the clock jumps back: remaining exceeds the request
     EXPECT_EQ(MsgWaitObj(1000, back, back), WaitTimeout);
     EXPECT_EQ(back.timeouts.size(), 1);
-}
 
-// A signal or "Stoppen" arrives as an event during a pause: the pause ends
-// once that event is handled, not when its time is up.
-TEST(MsgWaitObj, StopRequestEndsTheWaitOnceRaised)
-{
     StopRequest stop;
     ScriptedEvents e;
     e.inputs = 10;
