@@ -91,10 +91,10 @@ TEST(ResultPage, DataRowsBecomeRecordsInPageOrder)
          "<tr><td>1</td><td title='<TH>'>c</td><td>2</td><td>x</td></tr></table>",
          {}},
         // A results table inside two layout tables: the layout rows that hold
-        // it give no record, its rows one each, in page order with the outer
-        // rows.
+        // it give no record (no header among them to give them away), its
+        // rows one each, in page order with the outer rows.
         {"nested",
-         "<table><tr><td><table><tr><td>menu</td><td><table>" + Header + inner +
+         "<table><tr><td><table><tr><td>menu</td><td><table>" + inner +
              "</table></td></tr></table></td><td>x</td><td>y</td><td>z</td></tr>"
              "<tr><td>3</td><td>c</td><td>4</td><td>z</td></tr></table>"
              "<table><thead><tr><td>4</td><td>d</td><td>5</td><td>w</td></tr></thead>"

@@ -5,7 +5,7 @@
 using namespace platform;
 
 // GetSettingValue's defaults for missing and blank values are checked with
-// the window placement (ShellTest); no caller strips a suffix.
+// the window placement (WindowPlacementTest); no caller strips a suffix.
 TEST(IniSettingsStore, KeepsValuesBetweenInstances)
 {
     IniSettingsStore a;
