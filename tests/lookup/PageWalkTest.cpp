@@ -203,6 +203,7 @@ TEST_F(PageWalkTest, PageThatNeverCompletesFailsAfterSixtySecondsOfTicks)
 {
     te.clocks.tick = 0xFFFFFFFFu - 25000u;
     te.clocks.seconds = 86400 - 25; // the day clock crosses midnight meanwhile
+    te.wait.eventMs = 0;
     const WalkResult r = walk.GetPostcodes(Url + "/hang", "1011", "S");
     EXPECT_EQ(r.outcome, Outcome::Unreachable);
     const QList<qint32>& polls = te.wait.pauses;

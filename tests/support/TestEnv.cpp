@@ -27,7 +27,7 @@ qint32 RecordingWait::MsgWaitObj(qint32 Milliseconds)
     // A real wait of at most a millisecond that ends at the first event:
     // loopback replies arrive while a recorded walk runs at full speed.
     platform::QtEventWait events;
-    events.waitForInput(qBound(0, Milliseconds, 1));
+    events.waitForInput(qBound(0, Milliseconds, eventMs));
     events.processPending();
     m_clocks.advance(Milliseconds);
     return platform::WaitTimeout;

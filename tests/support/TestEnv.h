@@ -40,6 +40,9 @@ public:
     }
     qint32 MsgWaitObj(qint32 Milliseconds) override;
     QList<qint32> pauses; // every call, in order
+    // The real wait for events per call; 0 where nothing is to come (a peer
+    // that never answers), so thousands of polls take no time.
+    qint32 eventMs = 1;
     QList<qint32> pausesLongerThan(qint32 ms) const;
     // Runs at the start of every wait, with its length: where a test
     // injects what would happen meanwhile (a menu command, a stop).
